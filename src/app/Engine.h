@@ -1,0 +1,81 @@
+// The engine: one thread that owns every core object. Its loop runs posted
+// work and one poll step per 1 ms tick, and sleeps in ppoll() in between, so
+// an idle station costs next to nothing. Other threads reach the core only
+// through post() and call().
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "hostmode/HostContext.h"
+#include "hostmode/HostMode.h"
+#include "platform/Clock.h"
+#include "platform/Profile.h"
+#include "platform/SystemLog.h"
+
+namespace norva {
+
+class UiPort;
+
+struct EngineConfig {
+    std::filesystem::path programDir;
+    HostSettings settings;
+    StreamOpener openStream;  // default: openStreamByName
+    int tickMs = 1;
+};
+
+class Engine {
+public:
+    Engine(EngineConfig config, Profile& profile, UiPort& ui, Clock& clock);
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    // Starts the thread; it creates the TNC table (starting the TNCs).
+    void start();
+    // Runs every TNC's stop sequence, destroys the TNC table and joins the thread.
+    void shutdown();
+
+    // Runs fn on the engine thread, soon.
+    void post(std::function<void()> fn);
+    // Runs fn on the engine thread and waits for its result.
+    template <class F>
+    auto call(F fn) -> decltype(fn()) {
+        using R = decltype(fn());
+        if (std::this_thread::get_id() == thread_.get_id()) return fn();
+        auto task = std::make_shared<std::packaged_task<R()>>(std::move(fn));
+        auto result = task->get_future();
+        post([task] { (*task)(); });
+        return result.get();
+    }
+
+    // Engine thread only.
+    CHostMode& hostMode() { return *hostMode_; }
+    HostContext& context() { return ctx_; }
+    bool onEngineThread() const { return std::this_thread::get_id() == thread_.get_id(); }
+    // Poll steps run so far (for benchmarks and tests).
+    std::uint64_t steps() const { return steps_.load(); }
+
+private:
+    void run();
+    void runPosted();
+    void wake();
+
+    EngineConfig config_;
+    SystemLog log_;
+    HostContext ctx_;
+    std::unique_ptr<CHostMode> hostMode_;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::deque<std::function<void()>> queue_;
+    bool stopping_ = false;
+    int wakeFd_ = -1;
+    std::atomic<std::uint64_t> steps_{0};
+};
+
+}  // namespace norva

@@ -1,0 +1,38 @@
+// A UiPort without a display: every channel's text goes to standard output as
+// "[tnc/channel] class: text" lines in UTF-8; status and messages go to
+// standard error. Questions are answered with OK.
+#pragma once
+
+#include <cstdio>
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "platform/UiPort.h"
+
+namespace norva {
+
+class HeadlessUi : public UiPort {
+public:
+    explicit HeadlessUi(std::FILE* out = stdout, std::FILE* err = stderr) : out_(out), err_(err) {}
+
+    void statusMessage(std::string_view text) override;
+    void messageBox(std::string_view caption, std::string_view text) override;
+    bool ask(std::string_view caption, std::string_view text, std::string_view checkboxText,
+             bool* checked) override;
+    void appendText(int slot, int colourClass, std::string_view oemBytes) override;
+    void windowTitle(int slot, std::string_view title) override;
+    void jumpToEnd(int) override {}
+
+private:
+    // Text of a slot is gathered until a line ends, so a line split across
+    // frames prints as one.
+    void emitLine(int slot, int colourClass, const std::string& utf8);
+
+    std::mutex mutex_;
+    std::FILE* out_;
+    std::FILE* err_;
+    std::map<int, std::pair<int, std::string>> pending_;
+};
+
+}  // namespace norva

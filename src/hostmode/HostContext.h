@@ -1,0 +1,34 @@
+// The services every part of the TNC link needs, handed in through
+// constructors instead of being looked up globally.
+#pragma once
+
+#include <filesystem>
+
+#include "hostmode/TncPort.h"
+
+namespace norva {
+
+class Clock;
+class Profile;
+class SystemLog;
+class UiPort;
+class CVirtualTnc;
+
+// Program-wide switches of the poll engine, read once at start-up.
+struct HostSettings {
+    bool noExtHostMode = false;  // never use the extended poll
+    bool yield = true;           // give up the processor while waiting for bytes
+};
+
+struct HostContext {
+    Profile& profile;
+    Clock& clock;
+    UiPort& ui;
+    SystemLog& log;
+    std::filesystem::path programDir;
+    HostSettings settings;
+    StreamOpener openStream;
+    CVirtualTnc* virtualTnc = nullptr;
+};
+
+}  // namespace norva

@@ -1,0 +1,122 @@
+// CTnc: one TNC record. It owns the port, the reply buffer and the channel
+// objects, and knows how to start (open, switch to host mode, init file),
+// stop (monitor off, exit file, terminal mode), talk the host-mode codec, and
+// resynchronise after a lost reply.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "hostmode/FrameRecord.h"
+#include "hostmode/HostContext.h"
+#include "hostmode/TncPort.h"
+
+namespace norva {
+
+class CTncChannel;
+
+inline constexpr int kDummyTnc = 5;
+inline constexpr int kMaxChannels = 20;
+inline constexpr int kSlotCount = 105;
+
+// Slot = (TNC - 1) * 21 + channel + 1: the program-wide index of a channel.
+constexpr int slotOf(int tnc, int channel) { return (tnc - 1) * 21 + channel + 1; }
+constexpr int tncOfSlot(int slot) { return (slot - 1) / 21 + 1; }
+constexpr int channelOfSlot(int slot) { return (slot - 1) % 21; }
+
+enum class InitFile { Init, Exit };
+enum class OpenOutcome { Opened, AlreadyOpen, NotOpened, Cancelled };
+
+class CTnc {
+public:
+    static constexpr int kRxBufferSize = 1024;
+    static constexpr int kMaxReply = 300;
+
+    // Reads the TNC's section (number 5: the dummy) and creates its channels.
+    // Does not start it: the owner calls startIfWanted().
+    CTnc(HostContext& ctx, int number);
+    ~CTnc();
+    CTnc(const CTnc&) = delete;
+    CTnc& operator=(const CTnc&) = delete;
+
+    // Starts the TNC when its Connected key is set; a failed start writes Connected = 0.
+    void startIfWanted();
+    // -1 when the TNC cannot be started, 1 when started, 0 when it was already open.
+    int start();
+    void stop();
+    void sendInitFile(InitFile which);
+    void initChannels();
+
+    // Codec.
+    int sendFrame(const CTncChannel& channel, const FrameRecord& frame);
+    int receiveReply(CTncChannel* expected);
+    void flush();
+
+    // Poll engine: the extended poll's channel list, or nullopt-like markers.
+    struct ExtendedResult {
+        enum Kind { List, Nothing, Unavailable } kind = Unavailable;
+        std::string list;  // bytes: channel + 1 each
+    };
+    ExtendedResult extendedPoll();
+    // One resynchronisation attempt: 0 when finished (in sync or given up), 1 while trying.
+    int resynchronise();
+    // Sleeps up to ms for bytes (the DelayTime waits).
+    void wait(int ms);
+
+    int number() const { return number_; }
+    bool isDummy() const { return number_ == kDummyTnc; }
+    int channelCount() const { return channelCount_; }
+    bool isOpen() const { return open_; }
+    bool outOfSync() const { return outOfSync_; }
+    bool extendedPollAllowed() const { return extendedPoll_; }
+    bool reinitPending() const { return reinitPending_; }
+    void setReinitPending(bool on) { reinitPending_ = on; }
+    int resyncAttempts() const { return resyncAttempts_; }
+    int minFreeBuffer() const { return minFreeBuffer_; }
+    int delayTime() const { return delayTime_; }
+    const std::string& name() const { return tncName_; }
+    const std::string& qrg() const { return qrg_; }
+    CTncChannel* channel(int n) const;
+    CTncPort& port() { return port_; }
+    HostContext& context() { return ctx_; }
+    // Reply buffer after a reception (byte 0 channel, byte 1 code, payload from 2).
+    std::span<const std::uint8_t> replyBytes() const;
+
+private:
+    std::string section() const { return std::to_string(number_); }
+    OpenOutcome openAndSwitch();
+    bool probeHostMode();
+    void drain();
+    void writeBytes(std::string_view bytes);
+    void logLine(std::string_view what);
+    void status(std::string_view text);
+    void deliver(CTncChannel* to, int kind, std::string_view text);
+    bool reopenPort();
+    void giveUp();
+    void resetResync();
+
+    HostContext& ctx_;
+    int number_;
+    int channelCount_ = 0;
+    bool open_ = false;
+    int delayTime_ = 250;
+    bool extendedPoll_ = true;
+    bool reinitPending_ = false;
+    int resyncAttempts_ = 0;
+    int resyncSinceReopen_ = 0;
+    std::string tncName_;
+    std::string qrg_;
+    std::array<std::unique_ptr<CTncChannel>, kMaxChannels + 1> channels_{};
+    CTncPort port_;
+    std::array<std::uint8_t, kRxBufferSize> rx_{};
+    int readIndex_ = 0;
+    int byteCount_ = 0;
+    bool outOfSync_ = false;
+    bool tfpcrWarning_ = true;
+    int minFreeBuffer_ = 500;
+};
+
+}  // namespace norva

@@ -1,0 +1,115 @@
+// The host-mode codec of CTnc: one frame out, exactly one reply frame in.
+// Waits for reply bytes sleep on the port's descriptor; the 2-second limit
+// and the 300-byte limit of a reply are kept.
+#include <algorithm>
+#include <cstring>
+
+#include "channel/TncChannel.h"
+#include "hostmode/Tnc.h"
+#include "platform/Clock.h"
+
+namespace norva {
+
+namespace {
+constexpr int kReplyLimitMs = 2000;
+}
+
+int CTnc::sendFrame(const CTncChannel& channel, const FrameRecord& frame) {
+    if (frame.data.empty()) return 0;
+    if (!open_) return 1;
+    std::array<std::uint8_t, 259> out{};
+    const std::size_t len = std::min<std::size_t>(frame.data.size(), 256);
+    out[0] = static_cast<std::uint8_t>(channel.number());
+    out[1] = frame.kind == kKindCommand ? 1 : 0;
+    out[2] = static_cast<std::uint8_t>(len - 1);
+    std::copy_n(frame.data.begin(), len, out.begin() + 3);
+    port_.write(std::span(out).first(len + 3));
+    return 1;
+}
+
+void CTnc::flush() {
+    std::array<std::uint8_t, kMaxReply> junk{};
+    while (port_.read(junk) > 0) {
+    }
+}
+
+std::span<const std::uint8_t> CTnc::replyBytes() const {
+    return std::span(rx_).first(static_cast<std::size_t>(std::clamp(byteCount_, 0, kRxBufferSize)));
+}
+
+void CTnc::deliver(CTncChannel* to, int kind, std::string_view text) {
+    if (to) to->receiveEntry(kind, text);
+}
+
+int CTnc::receiveReply(CTncChannel* expected) {
+    if (!open_) return 1;
+    readIndex_ = byteCount_ = 0;
+    std::fill_n(rx_.begin(), kMaxReply, 0xFF);
+    const std::int64_t start = ctx_.clock.monotonicMs();
+
+    while (ctx_.clock.monotonicMs() - start < kReplyLimitMs && byteCount_ <= kMaxReply) {
+        const int n = port_.read(std::span(rx_).subspan(static_cast<std::size_t>(readIndex_), kMaxReply));
+        readIndex_ += n;
+        byteCount_ += n;
+        if (byteCount_ >= 2) {
+            if (expected && static_cast<std::int8_t>(rx_[0]) != expected->number()) {
+                flush();
+                return 0;
+            }
+            const int code = rx_[1];
+            if (code == 0) {
+                if (expected) deliver(expected, 0, {});
+                return 1;
+            }
+            if (code >= 1 && code <= 5 && rx_[static_cast<std::size_t>(byteCount_ - 1)] == 0) {
+                std::string text = "\r";
+                text.append(reinterpret_cast<const char*>(&rx_[2]));
+                if (code == 3) text += "\r\n";
+                static constexpr int kKinds[] = {0, kKindReply, kKindReply, kKindLinkStatus,
+                                                 kKindMonHeader, kKindMonHeaderInfo};
+                if (expected) deliver(expected, kKinds[code], text);
+                return 1;
+            }
+            if ((code == 6 || code == 7) && byteCount_ >= 4 && rx_[2] + 1 == byteCount_ - 3) {
+                const std::string_view payload(reinterpret_cast<const char*>(&rx_[3]),
+                                               static_cast<std::size_t>(rx_[2]) + 1);
+                if (expected) {
+                    if (code == 6)
+                        deliver(expected, kKindMonInfo, "\r" + std::string(payload));
+                    else
+                        deliver(expected, kKindConnected, payload);
+                }
+                return 1;
+            }
+        }
+        if (n > 0) continue;
+        // An unplugged adapter never answers: do not sit out the limit on it.
+        if (port_.broken() || !port_.isOpen()) break;
+        const auto left = kReplyLimitMs - (ctx_.clock.monotonicMs() - start);
+        if (left > 0) port_.waitReadable(static_cast<int>(left));
+        if (ctx_.settings.yield) ctx_.clock.sleepMs(0);
+    }
+    flush();
+    outOfSync_ = true;
+    return 0;
+}
+
+CTnc::ExtendedResult CTnc::extendedPoll() {
+    if (!open_ || outOfSync_ || !extendedPoll_) return {};
+    static constexpr std::uint8_t kPoll[] = {0xFF, 0x01, 0x00, 0x47};
+    port_.write(kPoll);
+    if (!receiveReply(nullptr)) {
+        outOfSync_ = true;
+        return {};
+    }
+    const auto* text = reinterpret_cast<const char*>(&rx_[2]);
+    const std::string list(text, strnlen(text, static_cast<std::size_t>(std::max(byteCount_ - 2, 0))));
+    if (list.find("INVALID CHANNEL") != std::string::npos) {
+        extendedPoll_ = false;
+        return {};
+    }
+    if (rx_[1] == 0 || list.empty()) return {ExtendedResult::Nothing, {}};
+    return {ExtendedResult::List, list};
+}
+
+}  // namespace norva

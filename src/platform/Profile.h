@@ -1,0 +1,85 @@
+// The settings profile: an INI file with the semantics of the Windows
+// private-profile functions. Sections and keys are case-insensitive, the first
+// match wins, every reader supplies its own default, malformed lines are
+// skipped, and writes keep every other line and comment. A write goes to a
+// temporary file renamed over the old one, so a crash never leaves half a file.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace norva {
+
+class Profile {
+public:
+    explicit Profile(std::filesystem::path file);
+
+    const std::filesystem::path& path() const { return path_; }
+
+    // The value, or the default when the section or key is missing.
+    std::string getString(std::string_view section, std::string_view key,
+                          std::string_view def = {}) const;
+    // GetPrivateProfileInt: leading blanks, optional sign, leading digits
+    // ("12abc" is 12, "abc" is 0); the default when the key is missing or its
+    // value blank (as Win32 does). Values beyond int are clamped.
+    int getInt(std::string_view section, std::string_view key, int def) const;
+    // The raw value, or nullopt when the key is missing.
+    std::optional<std::string> find(std::string_view section, std::string_view key) const;
+
+    // Writes (creating section, key and file as needed). False when the file
+    // could not be written; the old file is then unchanged.
+    bool writeString(std::string_view section, std::string_view key, std::string_view value);
+    bool writeInt(std::string_view section, std::string_view key, int value);
+    bool deleteKey(std::string_view section, std::string_view key);
+    bool deleteSection(std::string_view section);
+
+    // Key names of a section in file order (first spelling wins), sections likewise.
+    std::vector<std::string> keys(std::string_view section) const;
+    std::vector<std::string> sections() const;
+
+private:
+    // One line of the file with what the parser saw in it.
+    struct Line {
+        enum class Kind { Other, Section, Key };
+        std::string text;                    // as in the file, without its line end
+        Kind kind = Kind::Other;
+        std::string name;                    // section or key name, trimmed, as spelt
+        std::string value;                   // key value, trimmed
+        std::size_t owner = std::string::npos;  // header line of a key's section
+    };
+    // Identity of the file on disk when it was read, to notice outside edits.
+    struct Stamp {
+        bool exists = false;
+        std::uintmax_t dev = 0, ino = 0, size = 0;
+        std::int64_t mtimeNs = 0, ctimeNs = 0;
+        bool operator==(const Stamp&) const = default;
+    };
+
+    static Stamp statFile(const std::filesystem::path& path);
+    void loadIfChanged() const;
+    void parse() const;
+    std::optional<std::size_t> findKeyLine(std::string_view section, std::string_view key) const;
+    bool commit(std::vector<std::string> texts);
+    bool store(const std::vector<std::string>& texts);
+    std::vector<std::string> texts() const;
+
+    std::filesystem::path path_;
+    mutable std::recursive_mutex mutex_;
+    mutable std::vector<Line> lines_;  // file as read, one entry per line
+    mutable std::unordered_map<std::string, std::size_t> index_;  // section+key -> first key line
+    mutable Stamp stamp_{};
+    mutable bool loaded_ = false;
+    mutable bool readable_ = true;  // false: the file exists but cannot be read, so never overwrite it
+    mutable bool crlf_ = true;      // keep the line ends the file already has; new files get CR LF
+};
+
+// Parses a whole value as an integer ("  42 " ok, "4x" or "" not).
+std::optional<long> parseIntStrict(std::string_view text);
+
+}  // namespace norva

@@ -1,0 +1,21 @@
+// Small text helpers shared by the core: ASCII case changes, blank splitting,
+// bounded copies. Callsigns and commands are ASCII; other bytes are kept.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace norva {
+
+std::string toLower(std::string_view s);
+std::string toUpper(std::string_view s);
+bool iequals(std::string_view a, std::string_view b);
+bool icontains(std::string_view haystack, std::string_view needle);
+std::string_view trim(std::string_view s);
+// Splits at runs of blanks (and tabs); empty pieces are dropped.
+std::vector<std::string_view> splitBlanks(std::string_view s);
+// At most n bytes of s: fixed buffers of the original program are limits to honour.
+std::string cut(std::string_view s, std::size_t n);
+
+}  // namespace norva
