@@ -1,0 +1,153 @@
+// CP437 <-> Unicode: the table of the DOS code page used on the air, and the
+// UTF-8 coding of the program's own text. Bytes 0x00-0x7F are ASCII (control
+// characters stay control characters); 0x80-0xFF follow the IBM PC table.
+#include "platform/Cp437.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <utility>
+
+namespace norva {
+
+namespace {
+
+constexpr std::array<char16_t, 128> kHigh = {
+    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7,  // 80
+    0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE, 0x00EC, 0x00C4, 0x00C5,  // 88
+    0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9,  // 90
+    0x00FF, 0x00D6, 0x00DC, 0x00A2, 0x00A3, 0x00A5, 0x20A7, 0x0192,  // 98
+    0x00E1, 0x00ED, 0x00F3, 0x00FA, 0x00F1, 0x00D1, 0x00AA, 0x00BA,  // A0
+    0x00BF, 0x2310, 0x00AC, 0x00BD, 0x00BC, 0x00A1, 0x00AB, 0x00BB,  // A8
+    0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x2561, 0x2562, 0x2556,  // B0
+    0x2555, 0x2563, 0x2551, 0x2557, 0x255D, 0x255C, 0x255B, 0x2510,  // B8
+    0x2514, 0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x255E, 0x255F,  // C0
+    0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550, 0x256C, 0x2567,  // C8
+    0x2568, 0x2564, 0x2565, 0x2559, 0x2558, 0x2552, 0x2553, 0x256B,  // D0
+    0x256A, 0x2518, 0x250C, 0x2588, 0x2584, 0x258C, 0x2590, 0x2580,  // D8
+    0x03B1, 0x00DF, 0x0393, 0x03C0, 0x03A3, 0x03C3, 0x00B5, 0x03C4,  // E0
+    0x03A6, 0x0398, 0x03A9, 0x03B4, 0x221E, 0x03C6, 0x03B5, 0x2229,  // E8
+    0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248,  // F0
+    0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,  // F8
+};
+
+// Unicode -> byte pairs sorted by code point, built once for binary search.
+const std::array<std::pair<char32_t, unsigned char>, 128>& reverseTable()
+{
+    static const auto table = [] {
+        std::array<std::pair<char32_t, unsigned char>, 128> t{};
+        for (std::size_t i = 0; i < kHigh.size(); ++i)
+            t[i] = {kHigh[i], static_cast<unsigned char>(0x80 + i)};
+        std::sort(t.begin(), t.end());
+        return t;
+    }();
+    return table;
+}
+
+void appendUtf8(std::string& out, char32_t ch)
+{
+    if (ch < 0x80) {
+        out += static_cast<char>(ch);
+    } else if (ch < 0x800) {
+        out += static_cast<char>(0xC0 | (ch >> 6));
+        out += static_cast<char>(0x80 | (ch & 0x3F));
+    } else if (ch < 0x10000) {
+        out += static_cast<char>(0xE0 | (ch >> 12));
+        out += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (ch & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (ch >> 18));
+        out += static_cast<char>(0x80 | ((ch >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (ch & 0x3F));
+    }
+}
+
+// One UTF-8 character at s[i]. A malformed sequence gives ok = false and the
+// length of its longest valid-looking prefix (at least 1), so that each broken
+// piece becomes exactly one '?'.
+struct Decoded {
+    bool ok;
+    char32_t ch;
+    std::size_t len;
+};
+
+Decoded decodeUtf8(std::string_view s, std::size_t i)
+{
+    const auto b0 = static_cast<unsigned char>(s[i]);
+    if (b0 < 0x80)
+        return {true, b0, 1};
+    std::size_t need = 0;
+    char32_t ch = 0;
+    unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        need = 1;
+        ch = b0 & 0x1F;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        need = 2;
+        ch = b0 & 0x0F;
+        if (b0 == 0xE0) lo = 0xA0;          // no overlong forms
+        if (b0 == 0xED) hi = 0x9F;          // no surrogates
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        need = 3;
+        ch = b0 & 0x07;
+        if (b0 == 0xF0) lo = 0x90;          // no overlong forms
+        if (b0 == 0xF4) hi = 0x8F;          // nothing above U+10FFFF
+    } else {
+        return {false, 0, 1};
+    }
+    for (std::size_t k = 1; k <= need; ++k) {
+        if (i + k >= s.size())
+            return {false, 0, k};
+        const auto b = static_cast<unsigned char>(s[i + k]);
+        const unsigned char min = k == 1 ? lo : 0x80;
+        const unsigned char max = k == 1 ? hi : 0xBF;
+        if (b < min || b > max)
+            return {false, 0, k};
+        ch = (ch << 6) | (b & 0x3F);
+    }
+    return {true, ch, need + 1};
+}
+
+}  // namespace
+
+char32_t cp437ToUnicode(unsigned char byte)
+{
+    return byte < 0x80 ? char32_t{byte} : char32_t{kHigh[byte - 0x80]};
+}
+
+unsigned char unicodeToCp437(char32_t ch)
+{
+    if (ch < 0x80)
+        return static_cast<unsigned char>(ch);
+    const auto& table = reverseTable();
+    const auto it = std::lower_bound(table.begin(), table.end(), ch,
+                                     [](const auto& entry, char32_t c) { return entry.first < c; });
+    if (it == table.end() || it->first != ch)
+        return '?';
+    return it->second;
+}
+
+std::string oemToUtf8(std::string_view oem)
+{
+    std::string out;
+    out.reserve(oem.size() + oem.size() / 2);
+    for (char c : oem)
+        appendUtf8(out, cp437ToUnicode(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string utf8ToOem(std::string_view utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        const Decoded d = decodeUtf8(utf8, i);
+        out += d.ok ? static_cast<char>(unicodeToCp437(d.ch)) : '?';
+        i += d.len;
+    }
+    return out;
+}
+
+}  // namespace norva

@@ -1,0 +1,85 @@
+// Small ASCII text helpers. Only A-Z/a-z change case; every other byte
+// (UTF-8 sequences included) passes through untouched.
+#include "platform/Text.h"
+
+#include <algorithm>
+
+namespace norva {
+
+namespace {
+
+char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char upperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+
+}  // namespace
+
+std::string toLower(std::string_view s)
+{
+    std::string out(s);
+    std::transform(out.begin(), out.end(), out.begin(), lowerAscii);
+    return out;
+}
+
+std::string toUpper(std::string_view s)
+{
+    std::string out(s);
+    std::transform(out.begin(), out.end(), out.begin(), upperAscii);
+    return out;
+}
+
+bool iequals(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (lowerAscii(a[i]) != lowerAscii(b[i]))
+            return false;
+    }
+    return true;
+}
+
+bool icontains(std::string_view haystack, std::string_view needle)
+{
+    if (needle.empty())
+        return true;
+    if (needle.size() > haystack.size())
+        return false;
+    for (std::size_t i = 0; i + needle.size() <= haystack.size(); ++i) {
+        if (iequals(haystack.substr(i, needle.size()), needle))
+            return true;
+    }
+    return false;
+}
+
+std::string_view trim(std::string_view s)
+{
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+std::vector<std::string_view> splitBlanks(std::string_view s)
+{
+    std::vector<std::string_view> parts;
+    std::size_t i = 0;
+    while (i < s.size()) {
+        while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
+            ++i;
+        std::size_t start = i;
+        while (i < s.size() && s[i] != ' ' && s[i] != '\t')
+            ++i;
+        if (i > start)
+            parts.push_back(s.substr(start, i - start));
+    }
+    return parts;
+}
+
+std::string cut(std::string_view s, std::size_t n)
+{
+    return std::string(s.substr(0, std::min(n, s.size())));
+}
+
+}  // namespace norva
