@@ -47,9 +47,16 @@ bool hasLineBreak(std::string_view s)
     return s.find_first_of("\r\n") != std::string_view::npos;
 }
 
+// Names may hold any byte but '\n' (a lone CR inside a line is kept by the
+// reader); a key also no '=' and no start that makes the line a header or a comment.
+bool validName(std::string_view name)
+{
+    return name.find('\n') == std::string_view::npos;
+}
+
 bool validKeyName(std::string_view key)
 {
-    return !key.empty() && key.find('=') == std::string_view::npos && !hasLineBreak(key)
+    return !key.empty() && key.find('=') == std::string_view::npos && validName(key)
            && key.front() != '[' && key.front() != ';';
 }
 
@@ -312,7 +319,7 @@ bool Profile::writeString(std::string_view section, std::string_view key, std::s
 {
     section = trim(section);
     key = trim(key);
-    if (hasLineBreak(section) || !validKeyName(key) || hasLineBreak(value))
+    if (!validName(section) || !validKeyName(key) || hasLineBreak(value))
         return false;
     std::lock_guard lock(mutex_);
     loadIfChanged();
