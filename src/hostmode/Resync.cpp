@@ -55,14 +55,15 @@ int CTnc::resynchronise() {
         return 0;
     }
 
+    if (resyncAttempts_ >= kAttemptsBeforeGivingUp) {
+        giveUp();
+        return 0;
+    }
     if (resyncSinceReopen_ >= kAttemptsBeforeReopen) {
         resyncSinceReopen_ = 0;
         reopenPort();
-        return 1;
     }
-    if (resyncAttempts_ < kAttemptsBeforeGivingUp) return 1;
-    giveUp();
-    return 0;
+    return 1;
 }
 
 bool CTnc::reopenPort() {

@@ -51,6 +51,8 @@ int CTnc::receiveReply(CTncChannel* expected) {
         const int n = port_.read(std::span(rx_).subspan(static_cast<std::size_t>(readIndex_), kMaxReply));
         readIndex_ += n;
         byteCount_ += n;
+        // No reply is longer than 259 bytes; more is garbage, however it ends.
+        if (byteCount_ > kMaxReply) break;
         if (byteCount_ >= 2) {
             if (expected && static_cast<std::int8_t>(rx_[0]) != expected->number()) {
                 flush();

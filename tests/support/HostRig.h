@@ -1,0 +1,57 @@
+// A TNC link on fakes: temporary program directory, manual clock, recording
+// UI and scripted streams answered by a fake firmware.
+#pragma once
+
+#include <memory>
+
+#include "hostmode/HostMode.h"
+#include "platform/Profile.h"
+#include "platform/SystemLog.h"
+#include "support/ScriptedStream.h"
+#include "support/TempDir.h"
+
+namespace norva::test {
+
+struct HostRig {
+    TempDir dir;
+    ManualClock clock;
+    Profile profile{dir.path() / "norva.ini"};
+    RecordingUi ui;
+    SystemLog log{dir.path(), clock};
+    std::shared_ptr<StreamState> state = std::make_shared<StreamState>(clock);
+    FakeFirmware fw;
+    HostContext ctx{profile, clock, ui, log, dir.path(), {}, {}, nullptr};
+    std::unique_ptr<CHostMode> host;
+
+    HostRig() {
+        clock.setLocalTime({2024, 3, 5, 9, 7, 0});
+        state->responder = [this](const std::string& w) { return fw.respond(w); };
+        ctx.openStream = [s = state](const std::string& name, int, std::string* err) {
+            ++s->opens;
+            s->openedNames.push_back(name);
+            if (s->failOpen) {
+                if (err) *err = "no such device";
+                return std::unique_ptr<ByteStream>();
+            }
+            return std::unique_ptr<ByteStream>(std::make_unique<ScriptedStream>(s));
+        };
+    }
+
+    void configure(int n, int channels, const std::string& port = "/dev/ttyFAKE0",
+                   int connected = 1, const std::string& name = "") {
+        const std::string sec = std::to_string(n);
+        profile.writeString("Tnc", sec, "1");
+        profile.writeString(sec, "TncName", name.empty() ? "TNC" + sec : name);
+        profile.writeInt(sec, "Channels", channels);
+        profile.writeString(sec, "ComPort", port);
+        profile.writeInt(sec, "Connected", connected);
+    }
+
+    CHostMode& create() {
+        host = std::make_unique<CHostMode>(ctx);
+        host->createTncs();
+        return *host;
+    }
+};
+
+}  // namespace norva::test
