@@ -8,6 +8,9 @@
 
 namespace norva {
 
+// Fields of the status bar that follow the channel of the active window.
+enum class StatusField { TncChannel, DefaultNode, LinkState, Counters, Buffers, Qrg, Clock, Date };
+
 class UiPort {
 public:
     virtual ~UiPort() = default;
@@ -28,6 +31,16 @@ public:
     virtual void windowTitle(int slot, std::string_view title) = 0;
     // Moves a channel's output pane back to the end of its text.
     virtual void jumpToEnd(int slot) = 0;
+
+    // One field of the status bar; sent only when its text changed.
+    virtual void statusField(StatusField, std::string_view) {}
+    // The label of a channel's button in the channel bar.
+    virtual void channelButton(int /*slot*/, std::string_view /*label*/) {}
+    // A sound event by its name ("connected to...", "Klingel", ...); the user
+    // interface plays its file, or beeps when asked and sounds are off.
+    virtual void playSound(std::string_view /*event*/, bool /*beepWhenOff*/) {}
+    // The "Verbindung wurde erstellt" notice for an incoming connect on a slot.
+    virtual void connectNotice(int /*slot*/) {}
 };
 
 // A UiPort that forgets everything: for engines nobody watches.
