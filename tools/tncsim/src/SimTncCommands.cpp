@@ -112,13 +112,15 @@ std::string SimTnc::cmdLinkStatus(int ch) {
     return encodeText(ch8(ch), kOkText, text);
 }
 
+// "@" commands are "@" + a letter + an optional digit ("@B", "@T2").
 std::string SimTnc::cmdAt(int ch, std::string_view cmd) {
     std::string name = upper(cmd.substr(0, 2));
     if (name.size() < 2 || !std::isalpha(static_cast<unsigned char>(name[1]))) {
         return encodeText(ch8(ch), kError, "INVALID COMMAND");
     }
     if (name == "@B") return encodeText(ch8(ch), kOkText, std::to_string(freeBuffers()));
-    return cmdParameter(ch, name, trimBlanks(cmd.substr(2)));
+    if (cmd.size() > 2 && std::isdigit(static_cast<unsigned char>(cmd[2]))) name.push_back(cmd[2]);
+    return cmdParameter(ch, name, trimBlanks(cmd.substr(name.size())));
 }
 
 std::string SimTnc::cmdIdent(int ch, std::string_view arg) {
