@@ -27,6 +27,7 @@ struct EngineConfig {
     HostSettings settings;
     StreamOpener openStream;  // default: openStreamByName
     int tickMs = 1;
+    int idleTickMs = 2;  // tick while nothing arrives for a while
 };
 
 class Engine {
@@ -60,9 +61,14 @@ public:
     bool onEngineThread() const { return std::this_thread::get_id() == thread_.get_id(); }
     // Poll steps run so far (for benchmarks and tests).
     std::uint64_t steps() const { return steps_.load(); }
+    // CPU time the engine thread has used, in nanoseconds (for benchmarks).
+    std::int64_t cpuTimeNs();
 
 private:
     void run();
+    int runTick();
+    static constexpr int kIdleStepsBeforeSlowing = 100;
+    int idleSteps_ = 0;
     void runPosted();
     void wake();
 

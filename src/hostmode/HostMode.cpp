@@ -77,7 +77,7 @@ void CHostMode::reinitialise(CTnc& tnc) {
 }
 
 int CHostMode::pollStep() {
-    if (busy_ || held_) return 0;
+    if (busy_ || held_) return kStepNoPort;
     BusyGuard guard(busy_);
 
     CTnc* tnc = nullptr;
@@ -86,11 +86,13 @@ int CHostMode::pollStep() {
         tnc = tncs_[static_cast<std::size_t>(current_)].get();
         if (!tnc) nextTnc();
     }
-    if (!tnc) return 0;
+    if (!tnc) return kStepNoPort;
     if (!tnc->isOpen() && !tnc->isDummy()) {
         nextTnc();
-        return 0;
+        return kStepNoPort;
     }
+    const std::uint64_t trafficBefore = tnc->traffic();
+    const bool touchesPort = tnc->isOpen();
 
     CTnc::ExtendedResult ext;
     if (!ctx_.settings.noExtHostMode) ext = tnc->extendedPoll();
@@ -107,7 +109,9 @@ int CHostMode::pollStep() {
             statusRound(*tnc);
             break;
     }
-    return 1;
+    if (!touchesPort) return kStepNoPort;
+    const bool busy = ext.kind == CTnc::ExtendedResult::List || tnc->traffic() != trafficBefore;
+    return busy ? kStepTraffic : kStepIdle;
 }
 
 void CHostMode::plainStep(CTnc& tnc) {

@@ -42,7 +42,11 @@ public:
     // The stop sequence of every existing TNC 1..4 (program exit).
     void stopAll();
 
-    // One poll step (one engine tick).
+    // One poll step (one engine tick). Tells the engine how soon the next
+    // one is worth running.
+    static constexpr int kStepNoPort = 0;   // no TNC port was touched (dummy, closed, held)
+    static constexpr int kStepIdle = 1;     // a TNC was asked and had nothing
+    static constexpr int kStepTraffic = 2;  // data, link status or monitor frames came in
     int pollStep();
 
     CTnc* tnc(int n) const;

@@ -152,7 +152,6 @@ void CTnc::wait(int ms) {
 void CTnc::drain() {
     std::array<std::uint8_t, 256> junk{};
     do {
-        ctx_.clock.sleepMs(0);
         wait(delayTime_);
     } while (port_.read(junk) > 0);
 }

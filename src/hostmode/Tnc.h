@@ -75,6 +75,8 @@ public:
     bool reinitPending() const { return reinitPending_; }
     void setReinitPending(bool on) { reinitPending_ = on; }
     int resyncAttempts() const { return resyncAttempts_; }
+    // Replies that carried link status, monitor or connected data so far.
+    std::uint64_t traffic() const { return traffic_; }
     int minFreeBuffer() const { return minFreeBuffer_; }
     int delayTime() const { return delayTime_; }
     const std::string& name() const { return tncName_; }
@@ -94,6 +96,7 @@ private:
     void logLine(std::string_view what);
     void status(std::string_view text);
     void deliver(CTncChannel* to, int kind, std::string_view text);
+    bool completeReply(CTncChannel* expected);
     bool reopenPort();
     void giveUp();
     void resetResync();
@@ -115,6 +118,7 @@ private:
     int readIndex_ = 0;
     int byteCount_ = 0;
     bool outOfSync_ = false;
+    std::uint64_t traffic_ = 0;
     bool tfpcrWarning_ = true;
     int minFreeBuffer_ = 500;
 };

@@ -38,7 +38,39 @@ std::span<const std::uint8_t> CTnc::replyBytes() const {
 }
 
 void CTnc::deliver(CTncChannel* to, int kind, std::string_view text) {
-    if (to) to->receiveEntry(kind, text);
+    if (!to) return;
+    // Link status, monitor and connected data: the station is busy.
+    if (kind >= kKindLinkStatus && kind != kKindLAnswer) ++traffic_;
+    to->receiveEntry(kind, text);
+}
+
+bool CTnc::completeReply(CTncChannel* expected) {
+    const int code = rx_[1];
+    if (code == 0) {
+        if (expected) deliver(expected, 0, {});
+        return true;
+    }
+    if (code >= 1 && code <= 5) {
+        if (rx_[static_cast<std::size_t>(byteCount_ - 1)] != 0) return false;
+        std::string text = "\r";
+        text.append(reinterpret_cast<const char*>(&rx_[2]));
+        if (code == 3) text += "\r\n";
+        static constexpr int kKinds[] = {0, kKindReply, kKindReply, kKindLinkStatus, kKindMonHeader,
+                                         kKindMonHeaderInfo};
+        if (expected) deliver(expected, kKinds[code], text);
+        return true;
+    }
+    if (code != 6 && code != 7) return false;  // unknown: keep reading until the limit
+    if (byteCount_ < 4 || rx_[2] + 1 != byteCount_ - 3) return false;
+    const std::string_view payload(reinterpret_cast<const char*>(&rx_[3]),
+                                   static_cast<std::size_t>(rx_[2]) + 1);
+    if (expected) {
+        if (code == 6)
+            deliver(expected, kKindMonInfo, "\r" + std::string(payload));
+        else
+            deliver(expected, kKindConnected, payload);
+    }
+    return true;
 }
 
 int CTnc::receiveReply(CTncChannel* expected) {
@@ -47,49 +79,30 @@ int CTnc::receiveReply(CTncChannel* expected) {
     std::fill_n(rx_.begin(), kMaxReply, 0xFF);
     const std::int64_t start = ctx_.clock.monotonicMs();
 
-    while (ctx_.clock.monotonicMs() - start < kReplyLimitMs && byteCount_ <= kMaxReply) {
+    while (byteCount_ <= kMaxReply) {
+        // A reply is never there the moment its request left: sleep first.
+        const auto left = kReplyLimitMs - (ctx_.clock.monotonicMs() - start);
+        if (left <= 0) break;
+        if (!port_.waitReadable(static_cast<int>(left))) {
+            // An unplugged adapter never answers: do not sit out the limit on it.
+            if (port_.broken() || !port_.isOpen()) break;
+            continue;
+        }
         const int n = port_.read(std::span(rx_).subspan(static_cast<std::size_t>(readIndex_), kMaxReply));
+        if (n <= 0) {
+            if (port_.broken() || !port_.isOpen()) break;
+            continue;
+        }
         readIndex_ += n;
         byteCount_ += n;
         // No reply is longer than 259 bytes; more is garbage, however it ends.
         if (byteCount_ > kMaxReply) break;
-        if (byteCount_ >= 2) {
-            if (expected && static_cast<std::int8_t>(rx_[0]) != expected->number()) {
-                flush();
-                return 0;
-            }
-            const int code = rx_[1];
-            if (code == 0) {
-                if (expected) deliver(expected, 0, {});
-                return 1;
-            }
-            if (code >= 1 && code <= 5 && rx_[static_cast<std::size_t>(byteCount_ - 1)] == 0) {
-                std::string text = "\r";
-                text.append(reinterpret_cast<const char*>(&rx_[2]));
-                if (code == 3) text += "\r\n";
-                static constexpr int kKinds[] = {0, kKindReply, kKindReply, kKindLinkStatus,
-                                                 kKindMonHeader, kKindMonHeaderInfo};
-                if (expected) deliver(expected, kKinds[code], text);
-                return 1;
-            }
-            if ((code == 6 || code == 7) && byteCount_ >= 4 && rx_[2] + 1 == byteCount_ - 3) {
-                const std::string_view payload(reinterpret_cast<const char*>(&rx_[3]),
-                                               static_cast<std::size_t>(rx_[2]) + 1);
-                if (expected) {
-                    if (code == 6)
-                        deliver(expected, kKindMonInfo, "\r" + std::string(payload));
-                    else
-                        deliver(expected, kKindConnected, payload);
-                }
-                return 1;
-            }
+        if (byteCount_ < 2) continue;
+        if (expected && static_cast<std::int8_t>(rx_[0]) != expected->number()) {
+            flush();
+            return 0;
         }
-        if (n > 0) continue;
-        // An unplugged adapter never answers: do not sit out the limit on it.
-        if (port_.broken() || !port_.isOpen()) break;
-        const auto left = kReplyLimitMs - (ctx_.clock.monotonicMs() - start);
-        if (left > 0) port_.waitReadable(static_cast<int>(left));
-        if (ctx_.settings.yield) ctx_.clock.sleepMs(0);
+        if (completeReply(expected)) return 1;
     }
     flush();
     outOfSync_ = true;

@@ -29,6 +29,7 @@ int ScriptedStream::write(std::span<const std::uint8_t> data) {
 }
 
 bool ScriptedStream::waitReadable(int timeoutMs) {
+    if (s_->broken) return false;  // a gone device answers at once, as the real streams do
     if (!s_->pending.empty()) return true;
     s_->clock.advanceMs(timeoutMs);
     return false;
