@@ -2,6 +2,9 @@
 // garbage that reaches a TNC already in host mode.
 #include <gtest/gtest.h>
 
+// std
+#include <random>
+
 #include "TncsimTestUtil.h"
 
 namespace tncsim {
@@ -156,6 +159,75 @@ TEST_F(Faults, FragmentedRepliesComeInPiecesWithGaps) {
     }
     EXPECT_EQ(first[0] + rest, text(0, 1, "800"));
     EXPECT_EQ(t, 20u);
+}
+
+}  // namespace
+}  // namespace tncsim
+
+namespace tncsim {
+namespace {
+
+// Splits a reply stream into replies; false when it is not a clean sequence.
+bool splitReplies(std::string_view out, std::size_t& count) {
+    count = 0;
+    while (!out.empty()) {
+        if (out.size() < 2) return false;
+        auto code = static_cast<std::uint8_t>(out[1]);
+        std::size_t len = 0;
+        if (code == 0) {
+            len = 2;
+        } else if (code <= 5) {
+            auto nul = out.find('\0', 2);
+            if (nul == std::string_view::npos) return false;
+            len = nul + 1;
+        } else if (code <= 7) {
+            if (out.size() < 3) return false;
+            len = 3 + static_cast<std::uint8_t>(out[2]) + 1u;
+        } else {
+            return false;
+        }
+        if (len > out.size()) return false;
+        out.remove_prefix(len);
+        ++count;
+    }
+    return true;
+}
+
+TEST(Robustness, RandomBytesInHostModeGetOneWellFormedReplyPerFrame) {
+    Radio radio;
+    SimTnc& tnc = radio.addTnc(test::hostConfig("DL1AAA", 4));
+    radio.addStation("DB0SIM");
+    std::mt19937 rng(7);
+    std::string all = tnc.feed(test::cmd(0, "MUISC"), 0);
+    std::uint64_t now = 0;
+    for (int round = 0; round < 2000; ++round) {
+        // Mostly sensible frames with random bytes between them.
+        static const char* cmds[] = {"G", "L", "@B", "C DB0SIM", "D", "I", "C NOBODY", "K 1"};
+        int ch = static_cast<int>(rng() % 6);
+        std::string frame = rng() % 2 ? test::cmd(ch, cmds[rng() % 8])
+                                      : test::info(ch, std::string(1 + rng() % 40, 'x'));
+        if (rng() % 10 == 0) frame = std::string(1 + rng() % 5, static_cast<char>(rng()));
+        now += rng() % 200;
+        all += tnc.feed(frame, now);
+    }
+    ASSERT_EQ(tnc.mode(), TncMode::Host);
+    std::size_t replies = 0;
+    ASSERT_TRUE(splitReplies(all, replies));
+    EXPECT_EQ(replies, tnc.counters().framesHandled);
+    EXPECT_EQ(tnc.counters().framesHandled, tnc.frameLog().size());
+    EXPECT_GT(replies, 300u);
+}
+
+TEST(Robustness, FullMonitorQueueDropsWholeOldFrames) {
+    Radio radio;
+    TncConfig c = test::hostConfig();
+    c.monitorLimit = 3;
+    SimTnc& tnc = radio.addTnc(c);
+    tnc.queueMonitor("fm A to B ctl I00^ pid F0", "one");
+    tnc.queueMonitor("fm A to B ctl I01^ pid F0", "two");
+    EXPECT_EQ(tnc.pendingItems(0), 2u);
+    EXPECT_EQ(tnc.feed(test::cmd(0, "G"), 1), test::text(0, 5, "fm A to B ctl I01^ pid F0"));
+    EXPECT_EQ(tnc.feed(test::cmd(0, "G"), 2), test::counted(0, 6, "two"));
 }
 
 }  // namespace

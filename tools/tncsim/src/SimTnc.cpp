@@ -45,7 +45,7 @@ std::string SimTnc::advance(std::uint64_t nowMs) {
 
 void SimTnc::receive(std::string_view bytes, std::uint64_t nowMs) {
     tick(nowMs);
-    if (inputPos_ > 4096 && inputPos_ * 2 > input_.size()) {
+    if (inputPos_ == input_.size() || (inputPos_ > 4096 && inputPos_ * 2 > input_.size())) {
         input_.erase(0, inputPos_);
         inputPos_ = 0;
     }
