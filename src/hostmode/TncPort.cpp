@@ -1,8 +1,11 @@
 // CTncPort: serial/TCP, TFPCR and the in-process TNC behind one interface.
 #include "hostmode/TncPort.h"
 
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
+#include "hostmode/TfpcrDriver.h"
 #include "hostmode/VirtualTnc.h"
 #include "platform/Text.h"
 
@@ -23,17 +26,22 @@ int tfpcrInterrupt(const std::string& name) {
     return std::atoi(tail.c_str());
 }
 
-CTncPort::CTncPort(StreamOpener opener, CVirtualTnc* virtualTnc)
-    : opener_(std::move(opener)), virtualTnc_(virtualTnc) {}
+CTncPort::CTncPort(StreamOpener opener, CVirtualTnc* virtualTnc, TfpcrDriver* tfpcr)
+    : opener_(std::move(opener)), virtualTnc_(virtualTnc), tfpcr_(tfpcr) {}
 
 int CTncPort::open(const std::string& name, int baud) {
     close();
     error_.clear();
     switch (portKindOf(name)) {
         case PortKind::Tfpcr:
-            // There is no TFPCR driver on Linux: the port cannot be opened.
-            error_ = "no TFPCR driver";
-            return -1;
+            if (!tfpcr_) {
+                error_ = "no TFPCR driver";
+                return -1;
+            }
+            kind_ = PortKind::Tfpcr;
+            interrupt_ = tfpcrInterrupt(name);
+            handle_ = interrupt_;
+            return handle_;
         case PortKind::Dde:
             if (!virtualTnc_) return -1;
             kind_ = PortKind::Dde;
@@ -59,16 +67,26 @@ void CTncPort::close() {
 
 int CTncPort::read(std::span<std::uint8_t> buf) {
     if (kind_ == PortKind::Dde) return virtualTnc_->read(buf);
+    if (kind_ == PortKind::Tfpcr) return tfpcrRead(*tfpcr_, interrupt_, buf);
     return stream_ ? stream_->read(buf) : 0;
 }
 
 int CTncPort::write(std::span<const std::uint8_t> data) {
     if (kind_ == PortKind::Dde) return virtualTnc_->write(data);
+    if (kind_ == PortKind::Tfpcr) return tfpcrWrite(*tfpcr_, interrupt_, data);
     return stream_ ? stream_->write(data) : 0;
 }
 
 bool CTncPort::waitReadable(int timeoutMs) {
     if (kind_ == PortKind::Dde) return true;
+    if (kind_ == PortKind::Tfpcr) {
+        // The driver has no descriptor to sleep on: look once a millisecond.
+        for (int waited = 0;; ++waited) {
+            if (tfpcr_->status(interrupt_) != 0) return true;
+            if (waited >= timeoutMs) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
     if (!stream_) return false;
     return stream_->waitReadable(timeoutMs);
 }

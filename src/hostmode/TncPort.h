@@ -14,6 +14,7 @@
 namespace norva {
 
 class CVirtualTnc;
+class TfpcrDriver;
 
 enum class PortKind { None = 0, Serial = 1, Tfpcr = 2, Dde = 3 };
 
@@ -29,7 +30,8 @@ int tfpcrInterrupt(const std::string& name);
 
 class CTncPort {
 public:
-    CTncPort(StreamOpener opener, CVirtualTnc* virtualTnc);
+    // tfpcr: the driver, or null where there is none (Linux).
+    CTncPort(StreamOpener opener, CVirtualTnc* virtualTnc, TfpcrDriver* tfpcr = nullptr);
 
     // The handle: 1 for dde, -1 when the port cannot be opened, otherwise >= 0.
     int open(const std::string& name, int baud);
@@ -48,6 +50,8 @@ public:
 private:
     StreamOpener opener_;
     CVirtualTnc* virtualTnc_;
+    TfpcrDriver* tfpcr_;
+    int interrupt_ = 0;
     PortKind kind_ = PortKind::None;
     int handle_ = -1;
     std::unique_ptr<ByteStream> stream_;

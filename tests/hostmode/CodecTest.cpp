@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "channel/TncChannel.h"
+#include "hostmode/TfpcrDriver.h"
 #include "support/HostRig.h"
 
 namespace norva::test {
@@ -142,6 +143,55 @@ TEST(PortKind, DevicePathKeepsItsCase) {
     rig.create();
     ASSERT_FALSE(rig.state->openedNames.empty());
     EXPECT_EQ(rig.state->openedNames[0], "/dev/serial/by-id/USB-Adapter_AB12");
+}
+
+}  // namespace
+}  // namespace norva::test
+
+namespace norva::test {
+namespace {
+
+// A TFPCR driver in memory: bytes the "TNC" has for the host, bytes it got.
+struct FakeDriver : TfpcrDriver {
+    std::string toHost;
+    std::string fromHost;
+    std::vector<int> interrupts;
+    int status(int irq) override {
+        interrupts.push_back(irq);
+        return toHost.empty() ? 0 : 1;
+    }
+    std::uint8_t fetch(int) override {
+        const auto b = static_cast<std::uint8_t>(toHost.front());
+        toHost.erase(0, 1);
+        return b;
+    }
+    void send(int, std::uint8_t b) override { fromHost += static_cast<char>(b); }
+};
+
+TEST(Tfpcr, ByteTransferThroughTheDriver) {
+    FakeDriver d;
+    CTncPort port({}, nullptr, &d);
+    ASSERT_EQ(port.open("TFPCR254", 9600), 254);
+    EXPECT_EQ(port.kind(), PortKind::Tfpcr);
+    const std::uint8_t frame[] = {0, 1, 0, 'G'};
+    EXPECT_EQ(port.write(frame), 4);
+    EXPECT_EQ(d.fromHost, std::string("\0\1\0G", 4));
+    d.toHost = std::string("\0\0xyz", 5);
+    std::array<std::uint8_t, 3> buf{};
+    EXPECT_EQ(port.read(buf), 3) << "stops at the maximum";
+    EXPECT_EQ(d.toHost, "yz");
+    EXPECT_EQ(d.interrupts.front(), 254);
+}
+
+TEST(Tfpcr, OtherInterruptsDoNothingAndNoDriverMeansNoPort) {
+    FakeDriver d;
+    CTncPort port({}, nullptr, &d);
+    ASSERT_EQ(port.open("tfpcr199", 9600), 199);
+    const std::uint8_t byte[] = {1};
+    EXPECT_EQ(port.write(byte), 0);
+    EXPECT_TRUE(d.fromHost.empty());
+    CTncPort none({}, nullptr);
+    EXPECT_EQ(none.open("tfpcr253", 9600), -1);
 }
 
 }  // namespace
