@@ -21,6 +21,9 @@ TEST_F(TerminalMode, EchoesTypedTextAndStartsInTerminalMode) {
     EXPECT_EQ(tnc.feed("\r", 2), "\r\n");
     EXPECT_EQ(tnc.mode(), TncMode::Terminal);
     EXPECT_EQ(tnc.terminalLog(), "hello\x08\r");
+    // A host-mode frame sent to a TNC in terminal mode: only the letter shows.
+    EXPECT_EQ(tnc.feed(std::string("\x00\x01\x00L", 4), 3), "L");
+    EXPECT_EQ(tnc.mode(), TncMode::Terminal);
 }
 
 TEST_F(TerminalMode, StartSequenceOfTheHostSwitchesToHostMode) {

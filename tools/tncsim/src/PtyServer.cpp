@@ -187,7 +187,11 @@ void PtyServer::run() {
         if (st.pump.hasPending()) fds[1].events |= POLLOUT;
         nfds_t count = st.master.valid() ? 2 : 1;
         int n = ::poll(fds, count, timeout);
-        if (n < 0 && errno != EINTR) return;
+        if (n < 0 && errno != EINTR) {
+            // Leaving would strand a waiting request(); wait a little and retry.
+            ::poll(nullptr, 0, 20);
+            continue;
+        }
         if (n <= 0) continue;
         if (fds[0].revents & POLLIN) st.wake.drain();
         if (count < 2) continue;

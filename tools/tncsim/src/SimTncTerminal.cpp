@@ -68,7 +68,8 @@ void SimTnc::terminalByte(std::uint8_t byte, std::uint64_t nowMs) {
         return;
     }
     default:
-        if (termLine_.size() >= kLineLimit) return;
+        // Other control characters are not typed text; a TNC terminal drops them.
+        if (byte < 0x20 || termLine_.size() >= kLineLimit) return;
         termLine_.push_back(static_cast<char>(byte));
         emitTerminal(std::string(1, static_cast<char>(byte)), nowMs);
         return;
