@@ -1,51 +1,82 @@
-// CTncChannel: construction, settings, receive entry, output and the send operation.
+// CTncChannel: construction and destruction, receive entry, output, the send
+// operation and its local commands.
 #include "channel/TncChannel.h"
 
 #include <algorithm>
-#include <cstring>
 
+#include "channel/ChannelHooks.h"
+#include "channel/ChannelRegistry.h"
+#include "hostmode/HostContext.h"
 #include "hostmode/Tnc.h"
 #include "platform/Profile.h"
 #include "platform/SystemLog.h"
+#include "platform/Text.h"
 #include "platform/UiPort.h"
 
 namespace norva {
+
+namespace {
+
+std::string remoteDirOf(const HostContext& ctx) {
+    std::string dir = ctx.profile.getString("frame", "RemoteDir", "");
+    if (trim(dir).empty()) dir = ctx.programDir.string();
+    if (dir.empty() || dir.back() != '/') dir += '/';
+    return dir;
+}
+
+}  // namespace
 
 CTncChannel::CTncChannel(CTnc& tnc, int number)
     : tnc_(tnc),
       number_(number),
       slot_(slotOf(tnc.number(), number)),
+      settings_(readChannelSettings(tnc.context().profile, tnc.context().log, slot_)),
+      remoteDir_(remoteDirOf(tnc.context())),
       linkState_(*this),
-      caption_("[" + std::to_string(tnc.number()) + "/" + std::to_string(number) + "]") {
-    readSettings();
+      sink_(tnc.context().channels, tnc.context().ui, slot_, COutputSink::ToWindow) {
+    ChannelRegistry& reg = registry();
+    reg.enter(slot_, this);
+    superuser_ = linkState_.myCall() == "REMOTE";
+    reg.setConverseGroup(slot_, isConverseConsole() ? 1 : 0);
+    createStandingJobs();
+    caption_ = buildCaption();
 }
 
-CTncChannel::~CTncChannel() = default;
+CTncChannel::~CTncChannel() {
+    ChannelSettings stored = settings_;
+    stored.remote = linkState_.remoteToStore();
+    writeChannelSettings(tnc_.context().profile, slot_, stored);
+    linkState_.save();
+    // Jobs may still call the channel while they go, so it stays whole until they are gone.
+    endSendJob();
+    for (int s = 0; s < kJobSlotCount; ++s) retire(static_cast<JobSlot>(s));
+    while (!queue_.empty()) queue_.remove(queue_.first(true));
+    retired_.clear();
+    dde_.reset();
+    registry().leave(slot_, this);
+}
+
+void CTncChannel::createStandingJobs() {
+    ChannelJobFactory& make = registry().hooks().jobs();
+    dde_ = make.ddeObject(*this);
+    if (!settings_.logFile.empty()) slotRef(JobSlot::Capture) = make.captureJob(*this, settings_.logFile);
+    slotRef(JobSlot::MapLink) = make.mapLinkJob(*this);
+    if (number_ == 0) return;
+    if (settings_.dieBox) slotRef(JobSlot::Mailbox) = make.mailboxJob(*this);
+    if (settings_.travoAuto) slotRef(JobSlot::CompanionHook) = make.companionHook(*this);
+    slotRef(JobSlot::SchedulerHook) = make.schedulerHook(*this);
+}
 
 int CTncChannel::tncNumber() const { return tnc_.number(); }
+bool CTncChannel::isRemoteConsole() const { return tnc_.isDummy() && number_ == 1; }
+bool CTncChannel::isConverseConsole() const { return tnc_.isDummy() && number_ == 2; }
+ChannelRegistry& CTncChannel::registry() const { return tnc_.context().channels; }
+UiPort& CTncChannel::ui() const { return tnc_.context().ui; }
 
-int CTncChannel::readClamped(const char* key, int def, int lo, int hi) {
-    Profile& p = tnc_.context().profile;
-    const std::string section = "Link" + std::to_string(slot_);
-    const auto raw = p.find(section, key);
-    if (!raw) return def;
-    const auto value = parseIntStrict(*raw);
-    if (!value) {
-        tnc_.context().log.event(section + " " + key + " \"" + *raw + "\" is not a number, using " +
-                                 std::to_string(def) + "\r\n");
-        return def;
-    }
-    if (*value >= lo && *value <= hi) return static_cast<int>(*value);
-    const int c = static_cast<int>(std::clamp<long>(*value, lo, hi));
-    tnc_.context().log.event(section + " " + key + " " + std::to_string(*value) + " outside " +
-                             std::to_string(lo) + ".." + std::to_string(hi) + ", using " +
-                             std::to_string(c) + "\r\n");
-    return c;
-}
-
-void CTncChannel::readSettings() {
-    packlen_ = readClamped("Packlen", 64, 1, 256);
-    maxReviewTime_ = readClamped("MaxReviewTime", 60, 0, 86400);
+void CTncChannel::reportToDde(const ReceiveRecord& record) {
+    if (!dde_) return;
+    if (dde_->active()) dde_->advise(record);
+    dde_->updateItems(record);
 }
 
 int CTncChannel::receiveEntry(int kind, std::string_view data) {
@@ -54,16 +85,18 @@ int CTncChannel::receiveEntry(int kind, std::string_view data) {
         return 1;
     }
     gCountdown_ = 1;
-    const std::size_t n = std::min<std::size_t>(data.size(), ReceiveRecord::kCapacity - 1);
-    std::memcpy(rx_.data.data(), data.data(), n);
-    rx_.data[n] = '\0';
-    rx_.kind = kind;
-    rx_.length = static_cast<int>(n);
+    rx_.channel = number_;
+    rx_.assign(kind, data);
+    // The free-buffer answer is kept by the poll, not reported.
+    if (bOutstanding_) return 1;
+    ReceiveRecord report = rx_;
+    if (lOutstanding_) report.kind = kKindLAnswer;
+    reportToDde(report);
     return 1;
 }
 
 void CTncChannel::flushToOutput() {
-    if (rx_.length > 0) tnc_.context().ui.appendText(slot_, rx_.kind, rx_.text());
+    if (rx_.length > 0 && !job(JobSlot::FileReceive)) sink_.put(rx_.text(), rx_.kind);
     rx_.length = 0;
 }
 
@@ -77,9 +110,31 @@ bool CTncChannel::sendCommandAndReceive(std::string_view command) {
     return tnc_.receiveReply(this) != 0;
 }
 
+bool CTncChannel::localCommand(std::string_view command) {
+    const std::string upper = toUpper(command);
+    const auto blank = upper.find(' ');
+    const std::string_view word = std::string_view(upper).substr(0, blank);
+    const std::string_view args =
+        blank == std::string::npos ? std::string_view{} : command.substr(blank + 1);
+    if (word == "PWD") {
+        registry().hooks().password().pwdCommand(*this, args);
+        return true;
+    }
+    if (word != "PACKLEN") return false;
+    const int wanted = leadingInt(args);
+    if (wanted >= 8 && wanted <= 255) {
+        settings_.packlen = wanted;
+        return true;
+    }
+    show("\rPACKLEN " + std::to_string(settings_.packlen) + "\r", kClassTncEcho);
+    return true;
+}
+
 void CTncChannel::sendOperation(const FrameRecord& frame) {
     if (!tnc_.isOpen()) return;
-    const std::size_t piece = static_cast<std::size_t>(std::clamp(packlen_, 1, 256));
+    if (frame.kind == kKindCommand && localCommand(frame.data)) return;
+    const auto piece = static_cast<std::size_t>(
+        std::clamp(settings_.packlen, ChannelSettings::kMinPacklen, ChannelSettings::kMaxPacklen));
     for (std::size_t pos = 0; pos < frame.data.size(); pos += piece) {
         const FrameRecord part{frame.kind, frame.data.substr(pos, piece)};
         if (!tnc_.sendFrame(*this, part)) continue;
@@ -92,11 +147,7 @@ void CTncChannel::sendOperation(const FrameRecord& frame) {
 
 void CTncChannel::holdForReview(std::int64_t nowSeconds) {
     pollingEnabled_ = false;
-    reviewDeadline_ = nowSeconds + maxReviewTime_;
+    reviewDeadline_ = nowSeconds + settings_.maxReviewTime;
 }
-
-void CTncChannel::tick() {}
-
-void CTncChannel::dispatch() {}
 
 }  // namespace norva

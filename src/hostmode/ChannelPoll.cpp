@@ -1,6 +1,7 @@
 // The channel poll: status commands every fifth poll, "G" when due, each
 // request followed at once by its reply; a TNC out of sync is resynchronised
 // instead.
+#include "channel/ChannelRegistry.h"
 #include "channel/TncChannel.h"
 #include "hostmode/Tnc.h"
 #include "platform/Clock.h"
@@ -9,13 +10,18 @@
 namespace norva {
 
 bool CTncChannel::mayBePolled() {
+    // A gateway channel is read only as fast as its partner can send.
+    if (const CGatewayJob* gw = gatewayJob()) {
+        const CTncChannel* partner = registry().channel(gw->partnerSlot());
+        if (partner && !partner->linkState().maySend()) return false;
+    }
     if (pollingEnabled_) return true;
     HostContext& ctx = tnc_.context();
     const std::int64_t now = ctx.clock.wallSeconds();
     if (now >= reviewDeadline_) {
         pollingEnabled_ = true;
         ctx.ui.jumpToEnd(slot_);
-        shownTitle_.clear();
+        shownTitle_ = caption_;
         ctx.ui.windowTitle(slot_, caption_);
         return true;
     }
@@ -77,6 +83,7 @@ bool CTncChannel::poll(PollMode mode) {
     if (pollB()) return true;
     if (pollL()) return true;
     pollG(mode);
+    if (registry().topLink() == slot_) refreshStatusBar();
     return tnc_.outOfSync();
 }
 

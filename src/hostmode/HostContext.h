@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "channel/ChannelRegistry.h"
 #include "hostmode/TncPort.h"
 
 namespace norva {
@@ -29,6 +30,8 @@ struct HostContext {
     HostSettings settings;
     StreamOpener openStream;
     CVirtualTnc* virtualTnc = nullptr;
+    // The program-wide channel tables and hooks (one per engine).
+    ChannelRegistry channels{};
 };
 
 }  // namespace norva

@@ -131,7 +131,7 @@ TEST(ChannelPoll, ReviewHoldSkipsChannelUntilDeadline) {
     EXPECT_FALSE(ch.poll(PollMode::ForceGet));
     EXPECT_TRUE(rig.state->writes.empty());
     ASSERT_FALSE(rig.ui.titles.empty());
-    EXPECT_EQ(rig.ui.titles.back().second, "[1/1] [REVIEW:60]");
+    EXPECT_EQ(rig.ui.titles.back().second, ch.caption() + " [REVIEW:60]");
     rig.clock.advanceMs(61'000);
     ch.poll(PollMode::ForceGet);
     EXPECT_FALSE(rig.state->writes.empty());

@@ -1,0 +1,65 @@
+// CChannelJob: the base of every activity that runs on a channel (transfers,
+// scripts, remote sessions, the gateway, ...). The channel drives a job only
+// through these operations; a job ends by returning 0 from tick or receive
+// and is then destroyed by the channel. The job classes belong to the
+// subsystems that fill the slots.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "channel/ReceiveRecord.h"
+#include "hostmode/FrameRecord.h"
+
+namespace norva {
+
+// The twelve job slots of a channel, at most one job each.
+enum class JobSlot {
+    Send,           // the one active outgoing transfer
+    RemoteInput,    // text a remote user types into a file or message
+    FileReceive,    // #BIN# reception or 7Plus capture; hides received text
+    Capture,        // copies received (and typed) text into a file
+    Script,         // the running script
+    Mailbox,        // the mailbox directory reader
+    Password,       // automatic password answering
+    RemoteSession,  // a remote dialogue that takes the channel's input
+    Gateway,        // couples this channel to another; then the only job that sees traffic
+    SchedulerHook,  // starts scheduled scripts
+    MapLink,        // reports destination changes to the map program
+    CompanionHook,  // feeds the companion monitor program
+};
+inline constexpr int kJobSlotCount = 12;
+
+class CChannelJob {
+public:
+    virtual ~CChannelJob() = default;
+    // 0: finished, the channel destroys the job; anything else: running.
+    virtual int tick() { return 1; }
+    // A record the channel received (and, for the capture job, typed text).
+    virtual int receive(const ReceiveRecord& /*record*/) { return 1; }
+    // Text the channel is about to send.
+    virtual void sendHook(const FrameRecord& /*text*/) {}
+    // What the window caption shows for this job: the script or job name of
+    // a script or send job, the file name of a file-receive or capture job.
+    virtual std::string captionName() const { return {}; }
+};
+
+// The map link slot's job also takes the destination pairs of the
+// connection events.
+class CMapLinkJob : public CChannelJob {
+public:
+    // (destination, empty) for a direct connect or a reconnect,
+    // (previous destination, new destination) for an onward connect.
+    virtual void setPair(std::string_view first, std::string_view second) = 0;
+};
+
+// The gateway slot's job names the channel it is coupled to.
+class CGatewayJob : public CChannelJob {
+public:
+    // Slot of the partner channel; 0 while there is none.
+    virtual int partnerSlot() const = 0;
+    // The side of the user who asked for the gateway (ends on a reset).
+    virtual bool homeSide() const = 0;
+};
+
+}  // namespace norva
