@@ -112,7 +112,7 @@ private:
     int resyncSinceReopen_ = 0;
     std::string tncName_;
     std::string qrg_;
-    std::array<std::unique_ptr<CTncChannel>, kMaxChannels + 1> channels_{};
+    std::array<std::unique_ptr<CTncChannel>, kMaxChannels + 1> channels_;
     CTncPort port_;
     std::array<std::uint8_t, kRxBufferSize> rx_{};
     int readIndex_ = 0;
