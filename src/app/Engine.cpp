@@ -32,6 +32,11 @@ void Engine::start() {
         std::lock_guard lock(mutex_);
         stopping_ = false;
     }
+    {
+        std::lock_guard lock(mutex_);
+        acceptPosts_ = true;
+    }
+    running_ = true;
     thread_ = std::thread([this] { run(); });
 }
 
@@ -57,8 +62,13 @@ std::int64_t Engine::cpuTimeNs() {
 void Engine::post(std::function<void()> fn) {
     {
         std::lock_guard lock(mutex_);
-        queue_.push_back(std::move(fn));
+        if (acceptPosts_) {
+            queue_.push_back(std::move(fn));
+            fn = nullptr;
+        }
     }
+    // The engine thread has ended: nothing would run the work later.
+    if (fn) fn();
     wake();
 }
 
@@ -121,6 +131,13 @@ void Engine::run() {
     runPosted();
     hostMode_->stopAll();
     hostMode_.reset();
+    running_ = false;
+    {
+        std::lock_guard lock(mutex_);
+        acceptPosts_ = false;
+    }
+    // Work posted while stopping still runs, here, so no caller waits forever.
+    runPosted();
 }
 
 }  // namespace norva

@@ -44,11 +44,12 @@ public:
 
     // Runs fn on the engine thread, soon.
     void post(std::function<void()> fn);
-    // Runs fn on the engine thread and waits for its result.
+    // Runs fn on the engine thread and waits for its result. Without a
+    // running engine thread (before start, after shutdown) fn runs here.
     template <class F>
     auto call(F fn) -> decltype(fn()) {
         using R = decltype(fn());
-        if (std::this_thread::get_id() == thread_.get_id()) return fn();
+        if (!running_.load() || std::this_thread::get_id() == thread_.get_id()) return fn();
         auto task = std::make_shared<std::packaged_task<R()>>(std::move(fn));
         auto result = task->get_future();
         post([task] { (*task)(); });
@@ -80,8 +81,10 @@ private:
     std::mutex mutex_;
     std::deque<std::function<void()>> queue_;
     bool stopping_ = false;
+    bool acceptPosts_ = true;  // false once the engine thread has ended
     int wakeFd_ = -1;
     std::atomic<std::uint64_t> steps_{0};
+    std::atomic<bool> running_{false};
 };
 
 }  // namespace norva
