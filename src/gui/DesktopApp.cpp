@@ -1,0 +1,197 @@
+// Start-up and shut-down of the desktop program (see DesktopApp.h).
+#include "gui/DesktopApp.h"
+
+// std
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+// Qt
+#include <QApplication>
+#include <QMessageBox>
+#include <QPainter>
+#include <QSocketNotifier>
+#include <QSplashScreen>
+#include <QTimer>
+
+// Norva
+#include "app/CommandLine.h"
+#include "app/Engine.h"
+#include "gui/EngineLink.h"
+#include "gui/MainFrame.h"
+#include "gui/QtUiPort.h"
+#include "platform/Profile.h"
+#include "platform/ProgramDir.h"
+#include "platform/SystemLog.h"
+
+namespace norva {
+
+DesktopSession::DesktopSession(DesktopOptions options, QObject* parent)
+    : QObject(parent), options_(std::move(options)) {}
+
+DesktopSession::~DesktopSession() {
+    if (started_)
+        finish();
+}
+
+bool DesktopSession::start() {
+    const std::filesystem::path& dir = options_.programDir;
+    profile_ = std::make_unique<Profile>(dir / "norva.ini");
+    log_ = std::make_unique<SystemLog>(dir, clock_);
+    if (seedDefaultProfile(*profile_))
+        log_->event("norva.ini mit dem Beispielprofil angelegt\r\n");
+
+    settings_ = loadAppSettings(*profile_);
+    messages_ = settings_.messages;
+    if (auto problem = checkWritable(dir))
+        messages_.push_back(*problem);
+    log_->event("Norva Start...\r\n");
+
+    frame_ = std::make_unique<CMainFrame>(*profile_, settings_, dir);
+    ui_ = std::make_unique<QtUiPort>(*frame_);
+    connect(frame_.get(), &CMainFrame::closeAccepted, this, &DesktopSession::finish);
+    if (options_.showSplash && settings_.frame.showBitmap != 0)
+        showSplash();
+
+    frame_->restoreDocuments();
+    frame_->show();
+    if (settings_.frame.autoArrange != 0)
+        frame_->arrangeAll();  // the client area has its size only now
+
+    EngineConfig config;
+    config.programDir = dir;
+    config.settings.noExtHostMode = settings_.frame.noExtHostMode != 0;
+    config.settings.yield = settings_.frame.yield != 0;
+    config.openStream = options_.openStream;
+    engine_ = std::make_unique<Engine>(config, *profile_, *ui_, clock_);
+    link_ = std::make_unique<EngineLink>(*engine_);
+    frame_->setEngine(link_.get());
+    engine_->start();
+    frame_->refreshTncList();
+    frame_->bringTopLinkToFront();
+    frame_->showStartMessages(messages_);
+    started_ = true;
+    return true;
+}
+
+void DesktopSession::showSplash() {
+    QPixmap picture(420, 180);
+    picture.fill(QColor(0, 0, 96));
+    QPainter painter(&picture);
+    painter.setPen(Qt::white);
+    QFont big = painter.font();
+    big.setPointSize(32);
+    big.setBold(true);
+    painter.setFont(big);
+    painter.drawText(QRect(0, 20, 420, 80), Qt::AlignCenter, "Norva");
+    QFont small = painter.font();
+    small.setPointSize(11);
+    small.setBold(false);
+    painter.setFont(small);
+    painter.drawText(QRect(0, 110, 420, 40), Qt::AlignCenter, "Norva 4.26 / 32 Bit Version");
+    painter.end();
+    auto* splash = new QSplashScreen(picture);
+    splash->setAttribute(Qt::WA_DeleteOnClose);
+    splash->show();
+    QTimer::singleShot(2500, splash, &QWidget::close);
+}
+
+void DesktopSession::finish() {
+    if (finished_ || !started_)
+        return;
+    finished_ = true;
+    std::vector<std::string> failures;
+    frame_->saveWindowSettings(failures);
+    frame_->hide();
+    // The main window's closing: every TNC's stop sequence.
+    link_->shutdown();
+    ui_->close();
+    log_->event("Norva Stop...\r\n");
+    saveFrameAndColours(*profile_, settings_, failures);
+    for (const std::string& f : failures)
+        std::fprintf(stderr, "norva: %s\n", f.c_str());
+    messages_.insert(messages_.end(), failures.begin(), failures.end());
+    emit done();
+}
+
+// ------------------------------------------------------------ signals
+
+namespace {
+// The write end of the self-pipe; the handler may use nothing else.
+std::atomic<int> gSignalFd{-1};
+
+void onStopSignal(int signal) {
+    const int fd = gSignalFd.load();
+    if (fd < 0)
+        return;
+    const auto byte = static_cast<unsigned char>(signal);
+    [[maybe_unused]] const auto n = ::write(fd, &byte, 1);
+}
+}  // namespace
+
+StopSignals::StopSignals(QObject* parent) : QObject(parent) {
+    if (::pipe2(fds_, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    gSignalFd.store(fds_[1]);
+    struct sigaction action {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    notifier_ = new QSocketNotifier(fds_[0], QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, [this] {
+        unsigned char byte = 0;
+        while (::read(fds_[0], &byte, 1) == 1)
+            emit received(byte);
+    });
+}
+
+StopSignals::~StopSignals() {
+    if (fds_[0] < 0)
+        return;
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    gSignalFd.store(-1);
+    ::close(fds_[0]);
+    ::close(fds_[1]);
+}
+
+// ------------------------------------------------------------ the program
+
+int runDesktop(int argc, char** argv) {
+    const CommandLine cl = parseCommandLine(argc, argv);
+    if (cl.help) {
+        std::fputs(usageText(), stdout);
+        return 0;
+    }
+    if (!cl.error.empty()) {
+        std::fprintf(stderr, "norva: %s\n%s", cl.error.c_str(), usageText());
+        return 2;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Norva");
+    // The program ends when its shut-down is done, not when a window closes.
+    QApplication::setQuitOnLastWindowClosed(false);
+    const ProgramDirResult dir = resolveProgramDir(cl.dir);
+    if (!dir.error.empty()) {
+        std::fprintf(stderr, "norva: %s\n", dir.error.c_str());
+        QMessageBox::critical(nullptr, "Norva", QString::fromStdString(dir.error));
+        return 1;
+    }
+    StopSignals stopSignals;
+    DesktopSession session({dir.dir, true, {}});
+    if (!session.start())
+        return 1;
+    QObject::connect(&stopSignals, &StopSignals::received, session.mainFrame(),
+                     &CMainFrame::quitWithoutAsking);
+    QObject::connect(&session, &DesktopSession::done, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    return QApplication::exec();
+}
+
+}  // namespace norva

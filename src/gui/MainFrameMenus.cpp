@@ -1,0 +1,414 @@
+// CMainFrame: the menus, the tool bar, the context menus and the commands
+// behind them. Entries of features that are not built yet are present and
+// disabled.
+#include "gui/MainFrame.h"
+
+// std
+#include <fstream>
+
+// Qt
+#include <QApplication>
+#include <QClipboard>
+#include <QInputDialog>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProcess>
+#include <QStatusBar>
+#include <QToolBar>
+
+// Norva
+#include "gui/ChannelBar.h"
+#include "gui/ChannelSettingsDialog.h"
+#include "gui/EngineLink.h"
+#include "gui/FindDialog.h"
+#include "gui/NorvaSplit.h"
+#include "gui/PaneViews.h"
+#include "gui/SettingsDialogs.h"
+#include "gui/SoundPlayer.h"
+#include "gui/StatusBar.h"
+#include "gui/TncDialogs.h"
+#include "platform/Profile.h"
+#include "terminal/MenuLines.h"
+
+namespace norva {
+
+namespace {
+
+constexpr const char* kVersionText = "Norva 4.26 / 32 Bit Version";
+
+QAction* addCommand(QMenu* menu, const QString& text, const QString& name, QObject* receiver,
+                    std::function<void()> fn, const QKeySequence& shortcut = {}) {
+    QAction* a = menu->addAction(text);
+    a->setObjectName(name);
+    if (!shortcut.isEmpty())
+        a->setShortcut(shortcut);
+    QObject::connect(a, &QAction::triggered, receiver, [fn = std::move(fn)] { fn(); });
+    return a;
+}
+
+// An entry of a feature that comes later: shown, not usable.
+QAction* addLater(QMenu* menu, const QString& text) {
+    QAction* a = menu->addAction(text);
+    a->setEnabled(false);
+    return a;
+}
+
+bool askOkCancel(QWidget* parent, const QString& caption, const QString& text) {
+    return QMessageBox::question(parent, caption, text, QMessageBox::Ok | QMessageBox::Cancel,
+                                 QMessageBox::Ok) == QMessageBox::Ok;
+}
+
+// Clipboard text as the Linux desktop holds it; the panes take LF as line end.
+std::string clipboardText() { return QApplication::clipboard()->text().toStdString(); }
+
+}  // namespace
+
+QAction* CMainFrame::action(const QString& objectName) const {
+    return findChild<QAction*>(objectName);
+}
+
+void CMainFrame::buildMenus() {
+    QMenuBar* bar = menuBar();
+
+    QMenu* file = bar->addMenu("&Datei");
+    addLater(file, "Neue Station...");
+    file->addSeparator();
+    addCommand(file, "&Drucken...", "print", this, [this] { printSelection(); },
+               QKeySequence::Print);
+    file->addSeparator();
+    addLater(file, "Run Menü bearbeiten...");
+    file->addSeparator();
+    addCommand(file, "&Beenden", "quit", this, [this] { close(); });
+
+    QMenu* edit = bar->addMenu("&Bearbeiten");
+    addCommand(edit, "&Kopieren", "copy", this, [this] { copySelection(); }, QKeySequence::Copy);
+    addCommand(edit, "&Einfügen", "paste", this, [this] { paste(); }, QKeySequence::Paste);
+    addLater(edit, "Einfügen und Senden");  // needs the "Clip" send job of the transfers
+    edit->addSeparator();
+    addCommand(edit, "Suchen...", "find", this, [this] { findText(); }, QKeySequence::Find);
+    edit->addSeparator();
+    addCommand(edit, "Fenster löschen", "clearOutput", this, [this] { clearOutput(); });
+    addCommand(edit, "Vorschreibfenster löschen", "clearInput", this, [this] { clearInput(); });
+    edit->addSeparator();
+    addLater(edit, "Station zeigen");
+    addLater(edit, "aktuelle Route anzeigen");
+
+    QMenu* links = bar->addMenu("&Verbindungen");
+    addLater(links, "&Logon");  // the entry node comes with the connect scripts
+    addCommand(links, "Logo&ff", "logoff", this, [this] { logoff(); },
+               QKeySequence(Qt::CTRL | Qt::Key_D));
+    addCommand(links, "&Passwort senden", "password", this, [this] { sendPassword(); });
+    links->addSeparator();
+    addLater(links, "Verbindungsmenü bearbeiten...");
+
+    QMenu* tnc = bar->addMenu("&Tnc");
+    addLater(tnc, "Kommando Menü bearbeiten...");
+    QMenu* text = bar->addMenu("Te&xt");
+    addLater(text, "Text Menü bearbeiten...");
+
+    QMenu* scripts = bar->addMenu("&Scripte");
+    addLater(scripts, "Script starten...");
+    addLater(scripts, "Script bearbeiten...");
+    addLater(scripts, "Script Zeitsteuerung...");
+
+    QMenu* transfer = bar->addMenu("T&ransfer");
+    addLater(transfer, "Textdatei senden...");
+    addLater(transfer, "Binärdatei senden...");
+    addLater(transfer, "Binärdatei empfangen...");
+    addLater(transfer, "Transferstatus...");
+    addLater(transfer, "7Plus Datei entpacken...");
+
+    QMenu* settings = bar->addMenu("&Einstellungen");
+    addCommand(settings, "Tn&c...", "tncSettings", this, [this] { tncSettings(); });
+    addCommand(settings, "&Kanal...", "channelSettings", this, [this] { channelSettings(); });
+    addCommand(settings, "&Allgemein...", "generalSettings", this, [this] { generalSettings(); });
+    addCommand(settings, "Verzeichnisse...", "directories", this, [this] { directories(); });
+    addCommand(settings, "Systemklänge...", "sounds", this, [this] { soundSettings(); });
+    settings->addSeparator();
+    addLater(settings, "Remote Passwort...");
+    addLater(settings, "DDE ...");
+    addLater(settings, "DieBox Verzeichnis...");
+    addLater(settings, "Travo Status...");
+    addLater(settings, "Mailbox Dateiverwaltung...");
+
+    QMenu* view = bar->addMenu("&Ansicht");
+    auto toggle = [this, view](const QString& label, const QString& name, QWidget* w) {
+        QAction* a = view->addAction(label);
+        a->setObjectName(name);
+        a->setCheckable(true);
+        a->setChecked(!w->isHidden());
+        connect(a, &QAction::toggled, w, &QWidget::setVisible);
+    };
+    toggle("Symbolleiste", "viewToolBar", toolBar_);
+    toggle("Statusleiste", "viewStatusBar", statusBar());
+    toggle("Kanalstatus", "viewChannelStatus", statusBar_);
+    toggle("Kanalleiste", "viewChannelBar", channelBar_);
+    QAction* tncSelector = view->addAction("Kanalleiste mit Tnc Auswahl");
+    tncSelector->setObjectName("viewChannelBarTnc");
+    tncSelector->setCheckable(true);
+    tncSelector->setChecked(settings_.window.channelBarTnc);
+    connect(tncSelector, &QAction::toggled, channelBar_, &CNorvaChannelBar::setTncSelectorShown);
+    QAction* onTop = view->addAction("Immer im Vordergrund");
+    onTop->setObjectName("viewAlwaysOnTop");
+    onTop->setCheckable(true);
+    onTop->setChecked(settings_.window.alwaysOnTop);
+    connect(onTop, &QAction::toggled, this, [this](bool on) {
+        setWindowFlag(Qt::WindowStaysOnTopHint, on);
+        show();
+    });
+
+    QMenu* windows = bar->addMenu("&Fenster");
+    QAction* autoArrange = windows->addAction("Automatisch anordnen");
+    autoArrange->setObjectName("autoArrange");
+    autoArrange->setCheckable(true);
+    autoArrange->setChecked(settings_.frame.autoArrange != 0);
+    connect(autoArrange, &QAction::toggled, this, &CMainFrame::setAutoArrange);
+    addCommand(windows, "Anordnen", "arrange", this, [this] { arrangeAll(); });
+    addCommand(windows, "Überlappend", "cascade", mdi_, [this] { mdi_->cascadeSubWindows(); });
+    addCommand(windows, "Nebeneinander", "tile", mdi_, [this] { mdi_->tileSubWindows(); });
+    windows->addSeparator();
+    QAction* listStart = windows->addSeparator();
+    connect(windows, &QMenu::aboutToShow, this, [this, windows, listStart] {
+        const auto actions = windows->actions();
+        for (qsizetype i = actions.indexOf(listStart) + 1; i < actions.size(); ++i)
+            windows->removeAction(actions[i]), actions[i]->deleteLater();
+        for (const auto& [slot, window] : windows_) {
+            QAction* a = windows->addAction(window->windowTitle());
+            const int s = slot;
+            connect(a, &QAction::triggered, this, [this, s] { activateChannel(s); });
+        }
+    });
+
+    QMenu* help = bar->addMenu("&Hilfe");
+    addLater(help, "&Hilfe...");
+    addCommand(help, "Info über Norva...", "about", this, [this] { about(); });
+
+    toolBar_->addAction(action("copy"));
+    toolBar_->addAction(action("paste"));
+    toolBar_->addAction(action("find"));
+    toolBar_->addAction(action("print"));
+    toolBar_->addSeparator();
+    toolBar_->addAction(action("tncSettings"));
+    toolBar_->addAction(action("channelSettings"));
+    toolBar_->addAction(action("generalSettings"));
+}
+
+void CMainFrame::showContextMenu(CNorvaSplit* window, bool outputPane, QPoint globalPos) {
+    QMenu menu(this);
+    menu.addAction("&Kopieren", this, [this] { copySelection(); });
+    menu.addAction("&Einfügen", this, [window] {
+        window->prewrite().paste(clipboardText());
+        window->flush();
+    });
+    if (outputPane) {
+        menu.addAction("Suchen...", this, [this] { findText(); });
+        menu.addAction("Fenster löschen", this, [this] { clearOutput(); });
+    } else {
+        menu.addAction("Fenster löschen", this, [this] { clearInput(); });
+        menu.addAction("Drucken...", this, [this] { printSelection(); });
+    }
+    menu.addSeparator();
+    menu.addAction("Connect <...>", this, [this, window] { connectFromClipboard(window); });
+    menu.addAction("Read <...>", this, [this, window] { readFromClipboard(window); });
+    if (outputPane) {
+        addLater(&menu, "Station zeigen");
+        addLater(&menu, "aktuelle Route anzeigen");
+    }
+    menu.addSeparator();
+    addLater(&menu, "&Hilfe...");
+    becameTopLink(window->slot());
+    menu.exec(globalPos);
+}
+
+// ------------------------------------------------------------ edit commands
+
+void CMainFrame::copySelection() {
+    TextView* pane = focusedPane();
+    if (!pane) {
+        if (CNorvaSplit* window = topLinkWindow())
+            pane = &window->outputView();
+    }
+    if (!pane)
+        return;
+    QString text = QString::fromStdString(pane->textWindow().copySelection());
+    text.replace("\r\n", "\n");
+    if (!text.isEmpty())
+        QApplication::clipboard()->setText(text);
+}
+
+void CMainFrame::paste() {
+    CNorvaSplit* window = topLinkWindow();
+    if (!window)
+        return;
+    window->prewrite().paste(clipboardText());
+    window->flush();
+}
+
+void CMainFrame::findText() {
+    if (!findDialog_) {
+        findDialog_ = new FindDialog(QString::fromStdString(settings_.frame.search), this);
+        connect(findDialog_, &FindDialog::findNext, this, [this](const QString& needle) {
+            settings_.frame.search = needle.toStdString();
+            profile_.writeString("Frame", "Search", settings_.frame.search);
+            CNorvaSplit* window = topLinkWindow();
+            if (!window)
+                return;
+            COutput& out = window->output();
+            auto result = out.search(settings_.frame.search);
+            if (result == CTextWindow::SearchResult::EndReached &&
+                askOkCancel(findDialog_, "Norva Textsuche",
+                            "Das Textende ist erreicht\n\nSuche von vorn beginnen ?"))
+                result = out.searchFromOldest(settings_.frame.search);
+            if (result == CTextWindow::SearchResult::NotFound)
+                statusBar()->showMessage("\"" + needle + "\" nicht gefunden", 3000);
+            window->flush();
+        });
+    }
+    findDialog_->show();
+    findDialog_->raise();
+    findDialog_->activateWindow();
+}
+
+void CMainFrame::clearOutput() {
+    CNorvaSplit* window = topLinkWindow();
+    if (!window || !askOkCancel(this, "Norva", "Ausgabefenster Window löschen?"))
+        return;
+    window->output().clear();
+    window->flush();
+}
+
+void CMainFrame::clearInput() {
+    CNorvaSplit* window = topLinkWindow();
+    if (!window || !askOkCancel(this, "Norva", "Terminal Window löschen?"))
+        return;
+    window->prewrite().clear();
+    window->flush();
+}
+
+void CMainFrame::printSelection() {
+    TextView* pane = focusedPane();
+    if (!pane) {
+        if (CNorvaSplit* window = topLinkWindow())
+            pane = &window->outputView();
+    }
+    if (!pane)
+        return;
+    const std::string text = pane->textWindow().copySelection();
+    if (text.empty()) {
+        statusBar()->showMessage("Kein Text selektiert", 3000);
+        return;
+    }
+    if (!askOkCancel(this, "Norva Text drucken", "Selektierten Text drucken ?"))
+        return;
+    writeSelectionToPrinter(text);
+}
+
+void CMainFrame::writeSelectionToPrinter(const std::string& text) {
+    const std::filesystem::path file = programDir_ / "norvant.txt";
+    {
+        std::ofstream out(file, std::ios::binary | std::ios::trunc);
+        out << text << "\r\n";
+        if (!out) {
+            uiMessageBox("Norva", file.string() + " kann nicht geschrieben werden.");
+            return;
+        }
+    }
+    if (!QProcess::startDetached("lp", {QString::fromStdString(file.string())}))
+        uiMessageBox("Norva", "Der Drucker kann nicht erreicht werden: lp lässt sich nicht starten.");
+}
+
+void CMainFrame::connectFromClipboard(CNorvaSplit* window) {
+    const ConnectPlan plan = planConnect({}, clipboardText());
+    std::string line = plan.line;
+    if (plan.kind == ConnectPlan::Kind::Nothing)
+        return;
+    if (plan.kind == ConnectPlan::Kind::Choose) {
+        bool ok = false;
+        const QString call = QInputDialog::getItem(
+            this, "Station auswahlen", "Station:",
+            {QString::fromStdString(plan.mapCall), QString::fromStdString(plan.clipboardCall)}, 0,
+            false, &ok);
+        if (!ok)
+            return;
+        line = connectLine(call.toStdString());
+    }
+    window->prewrite().insertAndSend(line);
+    window->flush();
+}
+
+void CMainFrame::readFromClipboard(CNorvaSplit* window) {
+    const auto line = buildReadLine(clipboardText());
+    if (!line)
+        return;
+    window->prewrite().insertAndSend(*line);
+    window->flush();
+}
+
+void CMainFrame::logoff() {
+    CNorvaSplit* window = topLinkWindow();
+    if (!window || !askOkCancel(this, "Norva", "Verbindung auf diesem Kanal beenden ?"))
+        return;
+    window->prewrite().disconnectCommand();
+    window->flush();
+}
+
+void CMainFrame::sendPassword() {
+    if (CNorvaSplit* window = topLinkWindow()) {
+        window->prewrite().passwordCommand();
+        window->flush();
+    }
+}
+
+// ------------------------------------------------------------ dialogs
+
+void CMainFrame::tncSettings() {
+    if (!engine_)
+        return;
+    {
+        TncListDialog dialog(*engine_, profile_, programDir_, settings_.frame, this);
+        dialog.exec();
+    }
+    refreshTncList();
+}
+
+void CMainFrame::refreshTncList() {
+    std::vector<std::pair<int, std::string>> tncs;
+    for (int n = 1; n <= 4; ++n)
+        if (profile_.getString("Tnc", std::to_string(n)) == "1")
+            tncs.emplace_back(n, profile_.getString(std::to_string(n), "TncName"));
+    tncs.emplace_back(5, "Dummy");
+    channelBar_->setTncs(tncs);
+}
+
+void CMainFrame::channelSettings() {
+    if (!engine_)
+        return;
+    ChannelSettingsDialog dialog(*this, settings_.frame.topLink);
+    dialog.exec();
+}
+
+void CMainFrame::generalSettings() {
+    GeneralSettingsDialog dialog(profile_, settings_.frame, this);
+    dialog.exec();
+}
+
+void CMainFrame::directories() {
+    DirectoriesDialog dialog(profile_, programDir_, this);
+    dialog.exec();
+}
+
+void CMainFrame::soundSettings() {
+    SoundsDialog dialog(profile_, programDir_, settings_.frame, *sounds_, this);
+    dialog.exec();
+    sounds_->setSoundOn(settings_.frame.sound != 0);
+}
+
+void CMainFrame::about() {
+    QMessageBox::about(this, "Info über Norva",
+                       QString("%1\n%2").arg(kVersionText).arg(QStringLiteral(__DATE__)));
+}
+
+}  // namespace norva
