@@ -184,6 +184,7 @@ std::string CLinkState::onSend(int kind, std::string_view text) {
         if (trim(rest).size() > 2 && !call.empty()) {
             myCall_ = call;
             channel_.tnc().context().profile.writeString(section(), "MyCall", myCall_);
+            caption();
         }
         return out;
     }
