@@ -30,8 +30,22 @@ const char* usageText() {
            "\n"
            "  --dir DIR    program directory holding norva.ini and the logs\n"
            "               (default: the registry file's CurrentDir, else ~/.local/share/norva)\n"
-           "  --headless   run without a display: channel text goes to standard output,\n"
-           "               status and messages to standard error; stops on SIGINT/SIGTERM\n";
+           "  --headless   run without a display until SIGINT or SIGTERM (the end of\n"
+           "               standard input does not stop it)\n"
+           "\n"
+           "Headless output: every line a channel shows goes to standard output as\n"
+           "  #SLOT [TNC/CHANNEL] CLASS: TEXT\n"
+           "(CLASS is the colour class, 9 for received text, 2 for TNC replies);\n"
+           "titles, status bar, sounds and messages go to standard error.\n"
+           "\n"
+           "Headless input: each line read from standard input is one line typed into\n"
+           "the input pane of the current channel (at start TNC 1, channel 1):\n"
+           "  :ch T/C     make channel C of TNC T the current channel (also \":ch T C\")\n"
+           "  \\e CMD      send CMD to the TNC as a command, like a line started with Esc\n"
+           "              (a line starting with the ESC character works too)\n"
+           "  ::text      send \":text\"\n"
+           "  :help       list these lines\n"
+           "  other lines are sent as text with CR; UTF-8 is converted to CP437\n";
 }
 
 }  // namespace norva

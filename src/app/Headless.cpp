@@ -1,15 +1,154 @@
-// The headless program's main flow.
+// The headless program's main flow, its console and the line reader.
 #include "app/Headless.h"
 
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <csignal>
-#include <cstdio>
 
 #include "app/CommandLine.h"
 #include "app/Engine.h"
 #include "app/HeadlessUi.h"
+#include "channel/ChannelRegistry.h"
+#include "channel/ChannelSettings.h"
+#include "hostmode/Tnc.h"
+#include "platform/Cp437.h"
 #include "platform/ProgramDir.h"
+#include "platform/Text.h"
 
 namespace norva {
+
+namespace {
+
+constexpr const char* kConsoleHelp =
+    "  :ch T/C     make channel C of TNC T the current channel (also \":ch T C\")\n"
+    "  \\e CMD      send CMD to the TNC as a command (a line starting with ESC too)\n"
+    "  ::text      send \":text\"\n"
+    "  other lines are sent to the current channel as text with CR\n";
+
+// "1/3", "1 3": TNC and channel; nothing when out of range.
+bool parseChannel(std::string_view args, int& tnc, int& channel) {
+    std::string text(trim(args));
+    for (char& c : text)
+        if (c == '/') c = ' ';
+    const auto parts = splitBlanks(text);
+    if (parts.size() != 2) return false;
+    const auto t = parseIntStrict(parts[0]);
+    const auto c = parseIntStrict(parts[1]);
+    if (!t || !c || *t < 1 || *t > kDummyTnc || *c < 0 || *c > kMaxChannels) return false;
+    tnc = static_cast<int>(*t);
+    channel = static_cast<int>(*c);
+    return true;
+}
+
+}  // namespace
+
+HeadlessConsole::HeadlessConsole(Engine& engine, std::FILE* err)
+    : engine_(engine), err_(err), slot_(slotOf(1, 1)) {
+    const int slot = slot_.load();
+    engine_.post([&engine = engine_, slot] { engine.context().channels.activate(slot); });
+}
+
+void HeadlessConsole::line(std::string_view utf8) {
+    if (!utf8.empty() && utf8.back() == '\r') utf8.remove_suffix(1);
+    if (utf8.starts_with("::")) {
+        send(utf8ToOem(utf8.substr(1)) + "\r", kKindInfo);
+        return;
+    }
+    if (utf8.starts_with(":ch ") || utf8 == ":ch") {
+        choose(utf8.substr(3));
+        return;
+    }
+    if (utf8 == ":help") {
+        std::fputs(kConsoleHelp, err_);
+        std::fflush(err_);
+        return;
+    }
+    if (utf8.starts_with(":")) {
+        std::fprintf(err_, "norva: unknown console line (\":help\" lists them; \"::\" sends a \":\")\n");
+        std::fflush(err_);
+        return;
+    }
+    std::string_view command;
+    if (utf8.starts_with("\\e"))
+        command = utf8.substr(2);
+    else if (utf8.starts_with("\x1b"))
+        command = utf8.substr(1);
+    else {
+        send(utf8ToOem(utf8) + "\r", kKindInfo);
+        return;
+    }
+    // As the input pane writes a command line: "* " and the command in upper case.
+    send("* " + toUpper(utf8ToOem(trim(command))), kKindCommand);
+}
+
+void HeadlessConsole::choose(std::string_view args) {
+    int tnc = 0;
+    int channel = 0;
+    if (!parseChannel(args, tnc, channel)) {
+        std::fprintf(err_, "norva: \":ch T/C\" needs a TNC 1..5 and a channel 0..20\n");
+        std::fflush(err_);
+        return;
+    }
+    const int slot = slotOf(tnc, channel);
+    slot_ = slot;
+    engine_.post([&engine = engine_, slot] { engine.context().channels.activate(slot); });
+}
+
+void HeadlessConsole::send(std::string oem, int kind) {
+    const int slot = slot_.load();
+    engine_.post([&engine = engine_, err = err_, slot, oem = std::move(oem), kind] {
+        HostContext& ctx = engine.context();
+        const bool echo = kind != kKindCommand && ctx.profile.getInt(linkSection(slot), "InputEcho", 0) != 0;
+        if (ctx.channels.sendToChannel(slot, oem, kind, echo)) return;
+        std::fprintf(err, "norva: there is no channel [%d/%d]\n", tncOfSlot(slot), channelOfSlot(slot));
+        std::fflush(err);
+    });
+}
+
+LineReader::LineReader(int fd, std::function<void(std::string_view)> onLine)
+    : fd_(fd), wakeFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), onLine_(std::move(onLine)) {
+    thread_ = std::thread([this] { run(); });
+}
+
+LineReader::~LineReader() {
+    stop();
+    if (wakeFd_ >= 0) ::close(wakeFd_);
+}
+
+void LineReader::stop() {
+    if (!thread_.joinable()) return;
+    const std::uint64_t one = 1;
+    if (wakeFd_ >= 0) [[maybe_unused]] auto n = ::write(wakeFd_, &one, sizeof one);
+    thread_.join();
+}
+
+void LineReader::run() {
+    std::string pending;
+    char buf[4096];
+    for (;;) {
+        pollfd fds[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        if (fds[1].revents & POLLIN) return;
+        if (fds[0].revents & POLLNVAL) break;  // no input at all
+        if (!(fds[0].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+        const ssize_t n = ::read(fd_, buf, sizeof buf);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (n <= 0) break;
+        pending.append(buf, static_cast<std::size_t>(n));
+        for (auto end = pending.find('\n'); end != std::string::npos; end = pending.find('\n')) {
+            onLine_(std::string_view(pending).substr(0, end));
+            pending.erase(0, end + 1);
+        }
+    }
+    if (!pending.empty()) onLine_(pending);
+    finished_ = true;
+}
 
 int runHeadless(int argc, char** argv) {
     const CommandLine cl = parseCommandLine(argc, argv);
@@ -46,10 +185,13 @@ int runHeadless(int argc, char** argv) {
     config.settings.yield = profile.getInt("Frame", "Yield", 1) != 0;
     Engine engine(config, profile, ui, clock);
     engine.start();
+    HeadlessConsole console(engine);
+    LineReader reader(STDIN_FILENO, [&console](std::string_view line) { console.line(line); });
 
     int signal = 0;
     sigwait(&stopSignals, &signal);
     std::fprintf(stderr, "norva: stopping (signal %d)\n", signal);
+    reader.stop();
     engine.shutdown();
     log.event("Norva Stop...\r\n");
     return 0;

@@ -7,36 +7,66 @@
 namespace norva {
 
 namespace {
+
 std::string slotLabel(int slot) {
-    return "[" + std::to_string(tncOfSlot(slot)) + "/" + std::to_string(channelOfSlot(slot)) + "]";
+    return "#" + std::to_string(slot) + " [" + std::to_string(tncOfSlot(slot)) + "/" +
+           std::to_string(channelOfSlot(slot)) + "]";
 }
+
+const char* fieldName(StatusField f) {
+    switch (f) {
+        case StatusField::TncChannel: return "channel";
+        case StatusField::DefaultNode: return "node";
+        case StatusField::LinkState: return "link";
+        case StatusField::Counters: return "counters";
+        case StatusField::Buffers: return "Buf";
+        case StatusField::Qrg: return "Freq.";
+        case StatusField::Clock: return "clock";
+        case StatusField::Date: return "date";
+    }
+    return "?";
+}
+
 }  // namespace
+
+void HeadlessUi::note(const std::string& text) {
+    std::lock_guard lock(mutex_);
+    std::fprintf(err_, "%s\n", text.c_str());
+    std::fflush(err_);
+}
 
 void HeadlessUi::statusMessage(std::string_view text) {
     if (text.empty()) return;
-    std::lock_guard lock(mutex_);
-    std::fprintf(err_, "status: %.*s\n", static_cast<int>(text.size()), text.data());
-    std::fflush(err_);
+    note("status: " + std::string(text));
 }
 
 void HeadlessUi::messageBox(std::string_view caption, std::string_view text) {
-    std::lock_guard lock(mutex_);
-    std::fprintf(err_, "*** %.*s: %.*s\n", static_cast<int>(caption.size()), caption.data(),
-                 static_cast<int>(text.size()), text.data());
-    std::fflush(err_);
+    note("*** " + std::string(caption) + ": " + std::string(text));
 }
 
-bool HeadlessUi::ask(std::string_view caption, std::string_view text, std::string_view,
-                     bool*) {
+bool HeadlessUi::ask(std::string_view caption, std::string_view text, std::string_view, bool*) {
     messageBox(caption, text);
     return true;
 }
 
 void HeadlessUi::windowTitle(int slot, std::string_view title) {
-    std::lock_guard lock(mutex_);
-    std::fprintf(err_, "title %s: %.*s\n", slotLabel(slot).c_str(), static_cast<int>(title.size()),
-                 title.data());
-    std::fflush(err_);
+    note("title " + slotLabel(slot) + ": " + std::string(title));
+}
+
+void HeadlessUi::statusField(StatusField field, std::string_view text) {
+    // The clock ticks every minute; nobody needs that on a console.
+    if (field == StatusField::Clock || field == StatusField::Date) return;
+    note(std::string("bar ") + fieldName(field) + ": " + std::string(text));
+}
+
+void HeadlessUi::channelButton(int slot, std::string_view label) {
+    note("button " + slotLabel(slot) + ": " + std::string(label));
+}
+
+void HeadlessUi::playSound(std::string_view event, bool) { note("sound: " + std::string(event)); }
+
+void HeadlessUi::connectNotice(int slot) {
+    note("*** Verbindung wurde erstellt: " + slotLabel(slot));
 }
 
 void HeadlessUi::emitLine(int slot, int colourClass, const std::string& utf8) {

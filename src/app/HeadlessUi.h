@@ -1,6 +1,8 @@
-// A UiPort without a display: every channel's text goes to standard output as
-// "[tnc/channel] class: text" lines in UTF-8; status and messages go to
-// standard error. Questions are answered with OK.
+// A UiPort without a display. Every channel's text goes to standard output
+// as "#slot [tnc/channel] class: text" lines in UTF-8 (a line is printed when
+// its CR arrives); window titles, status bar fields, channel buttons, sounds,
+// notices, status and messages go to standard error. Questions are answered
+// with OK.
 #pragma once
 
 #include <cstdio>
@@ -23,11 +25,16 @@ public:
     void appendText(int slot, int colourClass, std::string_view oemBytes) override;
     void windowTitle(int slot, std::string_view title) override;
     void jumpToEnd(int) override {}
+    void statusField(StatusField field, std::string_view text) override;
+    void channelButton(int slot, std::string_view label) override;
+    void playSound(std::string_view event, bool beepWhenOff) override;
+    void connectNotice(int slot) override;
 
 private:
     // Text of a slot is gathered until a line ends, so a line split across
     // frames prints as one.
     void emitLine(int slot, int colourClass, const std::string& utf8);
+    void note(const std::string& text);
 
     std::mutex mutex_;
     std::FILE* out_;
