@@ -48,7 +48,11 @@ bool parseChannel(std::string_view args, int& tnc, int& channel) {
 HeadlessConsole::HeadlessConsole(Engine& engine, std::FILE* err)
     : engine_(engine), err_(err), slot_(slotOf(1, 1)) {
     const int slot = slot_.load();
-    engine_.post([&engine = engine_, slot] { engine.context().channels.activate(slot); });
+    // No main window can be in front: incoming connects are always announced.
+    engine_.post([&engine = engine_, slot] {
+        engine.context().channels.setMainWindowActive(false);
+        engine.context().channels.activate(slot);
+    });
 }
 
 void HeadlessConsole::line(std::string_view utf8) {

@@ -1,0 +1,126 @@
+// Whole stations for the integration tests: an engine with the headless user
+// interface and console, its own program directory, and a simulated TNC on a
+// pty on a radio shared with the other stations.
+#pragma once
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "app/Engine.h"
+#include "app/Headless.h"
+#include "app/HeadlessUi.h"
+#include "channel/ChannelRegistry.h"
+#include "channel/TncChannel.h"
+#include "hostmode/Tnc.h"
+#include "platform/ByteStream.h"
+#include "support/TempDir.h"
+#include "tncsim/PtyServer.h"
+#include "tncsim/Radio.h"
+
+namespace norva::test {
+
+// Everything written to a temporary file so far.
+inline std::string contentsOf(std::FILE* f) {
+    std::fflush(f);
+    std::string out;
+    char buf[4096];
+    off_t at = 0;
+    for (;;) {
+        const ssize_t n = ::pread(fileno(f), buf, sizeof buf, at);
+        if (n <= 0) break;
+        out.append(buf, static_cast<std::size_t>(n));
+        at += n;
+    }
+    return out;
+}
+
+// Waits (on the real clock) until pred() holds; false after the limit.
+template <class Pred>
+bool eventually(Pred pred, int ms = 10000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        if (pred()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return pred();
+}
+
+struct Station {
+    TempDir dir;
+    RealClock clock;
+    std::unique_ptr<Profile> profile;
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    HeadlessUi ui{out, err};
+    std::unique_ptr<Engine> engine;
+    std::unique_ptr<HeadlessConsole> console;
+
+    // Writes norva.ini for TNC 1 on the given port (empty: no TNC) and starts the engine.
+    void start(const std::string& port, const std::string& call, int channels = 4) {
+        std::string ini;
+        if (!port.empty()) {
+            ini = "[Tnc]\r\n1=1\r\n[1]\r\nTncName=Sim\r\nChannels=" + std::to_string(channels) +
+                  "\r\nComPort=" + port + "\r\nConnected=1\r\nDelayTime=25\r\nMyCall=" + call +
+                  "\r\nQrg=144.800\r\n";
+        }
+        dir.write("norva.ini", ini + "[Link85]\r\nInputEcho=1\r\n");
+        profile = std::make_unique<Profile>(dir.path() / "norva.ini");
+        EngineConfig config;
+        config.programDir = dir.path();
+        config.openStream = openStreamByName;
+        engine = std::make_unique<Engine>(config, *profile, ui, clock);
+        engine->start();
+        console = std::make_unique<HeadlessConsole>(*engine, err);
+    }
+
+    ~Station() {
+        console.reset();
+        if (engine) engine->shutdown();
+        engine.reset();
+        std::fclose(out);
+        std::fclose(err);
+    }
+
+    // Runs fn(channel) on the engine thread for channel n of TNC 1.
+    template <class F>
+    auto onChannel(int n, F fn) {
+        return engine->call([this, n, fn] {
+            CTncChannel* ch = engine->context().channels.channel(1, n);
+            using R = decltype(fn(*ch));
+            if (!ch) return R{};
+            return fn(*ch);
+        });
+    }
+    bool tncOpen() {
+        return engine->call([this] {
+            CTnc* t = engine->hostMode().tnc(1);
+            return t && t->isOpen() && !t->outOfSync();
+        });
+    }
+    std::string destCall(int n) {
+        return onChannel(n, [](CTncChannel& c) { return c.linkState().destCall(); });
+    }
+    int linkState(int n) {
+        return onChannel(n, [](CTncChannel& c) { return c.linkState().linkStateValue(); });
+    }
+    std::string output() { return contentsOf(out); }
+    std::string errors() { return contentsOf(err); }
+    std::string log() { return dir.read("norva.log"); }
+};
+
+inline std::vector<std::string> commandsOn(tncsim::PtyServer& s, int channel) {
+    return s.withTnc([channel](tncsim::SimTnc& t) {
+        std::vector<std::string> out;
+        for (const auto& f : t.frameLog())
+            if (f.code != 0 && f.channel == channel) out.push_back(f.data);
+        return out;
+    });
+}
+
+}  // namespace norva::test
