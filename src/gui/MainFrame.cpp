@@ -229,6 +229,8 @@ void CMainFrame::sendLine(int slot, std::string_view oemBytes, int kind, bool ec
 
 void CMainFrame::showInsertMode(bool insert) { insertLabel_->setText(insert ? "INS" : "OVR"); }
 
+QString CMainFrame::insertIndicator() const { return insertLabel_->text(); }
+
 // ------------------------------------------------------------ title and marks
 
 void CMainFrame::updateTitle() { setWindowTitle(qs(marks_.titleFor(settings_.frame.appName))); }
@@ -239,7 +241,8 @@ void CMainFrame::markUnseen(int slot) {
 }
 
 void CMainFrame::becameTopLink(int slot) {
-    if (!validSlot(slot))
+    // Windows closing at exit activate each other: TopLink stays as it was.
+    if (!validSlot(slot) || shuttingDown_)
         return;
     settings_.frame.topLink = slot;
     if (marks_.clear(slot))
@@ -406,10 +409,10 @@ void CMainFrame::quitWithoutAsking() {
 }
 
 void CMainFrame::saveDocumentsAndCloseWindows() {
+    shuttingDown_ = true;
     saveTncDocuments(profile_, openSlots());
     for (auto& [slot, window] : windows_)
         window->saveSettings();
-    shuttingDown_ = true;
     const auto windows = windows_;
     for (auto& [slot, window] : windows)
         window->close();

@@ -88,6 +88,7 @@ public:
     void channelWindowClosing(CNorvaSplit* window);
     void showContextMenu(CNorvaSplit* window, bool outputPane, QPoint globalPos);
     void showInsertMode(bool insert);
+    QString insertIndicator() const;
 
     // UiTarget.
     void uiStatusMessage(const std::string& text) override;

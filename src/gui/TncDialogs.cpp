@@ -115,6 +115,19 @@ TncEditDialog::TncEditDialog(EngineLink& engine, Profile& profile, std::filesyst
     noExtHostMode_ = new QCheckBox("Kein erweiterter Hostmode");
     yield_ = new QCheckBox("Prozessor abgeben (Yield)");
 
+    name_->setObjectName("tncName");
+    channels_->setObjectName("channels");
+    qrg_->setObjectName("qrg");
+    baudrate_->setObjectName("baudrate");
+    comPort_->setObjectName("comPort");
+    myCall_->setObjectName("myCall");
+    connected_->setObjectName("connected");
+    delayTime_->setObjectName("delayTime");
+    tfpcrWarning_->setObjectName("tfpcrWarning");
+    minFreeBuffer_->setObjectName("minFreeBuffer");
+    noExtHostMode_->setObjectName("noExtHostMode");
+    yield_->setObjectName("yield");
+
     auto* form = new QFormLayout;
     form->addRow("Tnc Name", name_);
     form->addRow("Kanäle", channels_);
