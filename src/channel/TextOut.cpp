@@ -8,9 +8,17 @@
 namespace norva {
 
 void CTncChannel::receiveAsRemote(std::string_view text) {
+    // A job answering console text through text out would be fed its own
+    // answer again, without end: its answer is only shown.
+    if (consoleDepth_ > 0) {
+        show(text, kClassInputEcho);
+        return;
+    }
+    ++consoleDepth_;
     receiveEntry(kKindConnected, text);
     dispatch();
     flushToOutput();
+    --consoleDepth_;
 }
 
 void CTncChannel::textOut(std::string_view text, int kind, bool echo) {

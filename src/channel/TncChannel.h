@@ -166,6 +166,7 @@ private:
     std::array<std::unique_ptr<CChannelJob>, kJobSlotCount> jobs_{};
     std::vector<std::unique_ptr<CChannelJob>> retired_;
     int jobDepth_ = 0;
+    int consoleDepth_ = 0;  // typed console text being dispatched
     std::unique_ptr<ChannelDdeObject> dde_;
     ReceiveRecord rx_;
     bool superuser_ = false;

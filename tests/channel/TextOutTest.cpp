@@ -124,6 +124,33 @@ TEST_F(TextOut, RemoteConsoleRunsTypedTextThroughTheReceivePath) {
     EXPECT_TRUE(rig.state->writes.empty());
 }
 
+// A job that answers every record through text out on its own channel.
+class Answerer : public CChannelJob {
+public:
+    explicit Answerer(CTncChannel& ch) : ch_(ch) {}
+    int receive(const ReceiveRecord& r) override {
+        ++seen;
+        ch_.textOut("re: " + std::string(r.text()), kKindInfo, false);
+        return 1;
+    }
+    int seen = 0;
+
+private:
+    CTncChannel& ch_;
+};
+
+TEST_F(TextOut, ConsoleAnswersAreNotFedBackWithoutEnd) {
+    CTncChannel& remoteConsole = dummy(1);
+    auto* answerer = new Answerer(remoteConsole);
+    remoteConsole.setJob(JobSlot::RemoteSession, std::unique_ptr<CChannelJob>(answerer));
+    remoteConsole.textOut("ping\r", kKindInfo, false);
+    EXPECT_EQ(answerer->seen, 1);
+    ASSERT_EQ(rig.ui.texts.size(), 2u);
+    EXPECT_EQ(std::get<2>(rig.ui.texts[0]), "re: ping\r");
+    EXPECT_EQ(std::get<1>(rig.ui.texts[0]), kClassInputEcho);
+    EXPECT_EQ(std::get<2>(rig.ui.texts[1]), "ping\r");
+}
+
 TEST_F(TextOut, ConverseConsoleSplitsCommandsFromConferenceLines) {
     CTncChannel& converse = dummy(2);
     EXPECT_EQ(converse.linkState().myCall(), "CONVERSE");
