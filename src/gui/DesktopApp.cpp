@@ -11,6 +11,7 @@
 // Qt
 #include <QApplication>
 #include <QMessageBox>
+#include <QIcon>
 #include <QPainter>
 #include <QSocketNotifier>
 #include <QSplashScreen>
@@ -27,6 +28,31 @@
 #include "platform/SystemLog.h"
 
 namespace norva {
+
+namespace {
+
+// The program's icon, drawn: no image files to install.
+QIcon norvaIcon() {
+    QPixmap pixmap(64, 64);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setBrush(QColor(0, 0, 110));
+    p.setPen(Qt::NoPen);
+    p.drawRoundedRect(QRectF(2, 2, 60, 60), 12, 12);
+    p.setPen(QPen(QColor(255, 200, 0), 3));
+    p.drawArc(QRectF(36, 6, 20, 20), 0, 90 * 16);
+    p.drawArc(QRectF(30, 0, 32, 32), 0, 90 * 16);
+    QFont f = p.font();
+    f.setPixelSize(40);
+    f.setBold(true);
+    p.setFont(f);
+    p.setPen(Qt::white);
+    p.drawText(QRectF(2, 8, 56, 56), Qt::AlignCenter, "N");
+    return QIcon(pixmap);
+}
+
+}  // namespace
 
 DesktopSession::DesktopSession(DesktopOptions options, QObject* parent)
     : QObject(parent), options_(std::move(options)) {}
@@ -49,6 +75,7 @@ bool DesktopSession::start() {
         messages_.push_back(*problem);
     log_->event("Norva Start...\r\n");
 
+    QApplication::setWindowIcon(norvaIcon());
     frame_ = std::make_unique<CMainFrame>(*profile_, settings_, dir);
     ui_ = std::make_unique<QtUiPort>(*frame_);
     connect(frame_.get(), &CMainFrame::closeAccepted, this, &DesktopSession::finish);
@@ -105,9 +132,11 @@ void DesktopSession::finish() {
     std::vector<std::string> failures;
     frame_->saveWindowSettings(failures);
     frame_->hide();
+    // Nobody is there to answer any more: the windows are gone, a question
+    // the engine might ask while stopping is answered with Cancel.
+    ui_->close();
     // The main window's closing: every TNC's stop sequence.
     link_->shutdown();
-    ui_->close();
     log_->event("Norva Stop...\r\n");
     saveFrameAndColours(*profile_, settings_, failures);
     for (const std::string& f : failures)

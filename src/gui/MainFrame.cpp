@@ -60,7 +60,13 @@ CMainFrame::CMainFrame(Profile& profile, AppSettings& settings, std::filesystem:
 
 CMainFrame::~CMainFrame() = default;
 
-void CMainFrame::setEngine(EngineLink* engine) { engine_ = engine; }
+void CMainFrame::setEngine(EngineLink* engine) {
+    engine_ = engine;
+    if (!engine_)
+        return;
+    engine_->setTopLink(settings_.frame.topLink);
+    engine_->setMainWindowActive(isActiveWindow());
+}
 
 void CMainFrame::updateColours() {
     style_.colorMode = settings_.colorMode != 0;
@@ -184,6 +190,8 @@ void CMainFrame::restoreDocuments() {
 void CMainFrame::bringTopLinkToFront() {
     const int slot = std::clamp(profile_.getInt("Frame", "TopLink", 1), 1, kSlots);
     settings_.frame.topLink = slot;
+    if (engine_)
+        engine_->setTopLink(slot);
     if (CNorvaSplit* window = channelWindow(slot)) {
         mdi_->setActiveSubWindow(window);
         window->prewriteView().setFocus();
@@ -256,10 +264,12 @@ void CMainFrame::becameTopLink(int slot) {
 
 void CMainFrame::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
-        if (marks_.clear(settings_.frame.topLink))
-            updateTitle();
-    }
+    if (event->type() != QEvent::ActivationChange)
+        return;
+    if (engine_)
+        engine_->setMainWindowActive(isActiveWindow());
+    if (isActiveWindow() && marks_.clear(settings_.frame.topLink))
+        updateTitle();
 }
 
 bool CMainFrame::isTopLink(int slot) const { return slot == settings_.frame.topLink; }

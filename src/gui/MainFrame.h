@@ -123,6 +123,7 @@ public:
     void printSelection();
     void connectFromClipboard(CNorvaSplit* window);
     void readFromClipboard(CNorvaSplit* window);
+    void logon();
     void logoff();
     void sendPassword();
     void tncSettings();

@@ -20,6 +20,7 @@
 #include <QToolBar>
 
 // Norva
+#include "channel/TncChannel.h"
 #include "gui/ChannelBar.h"
 #include "gui/ChannelSettingsDialog.h"
 #include "gui/EngineLink.h"
@@ -97,7 +98,7 @@ void CMainFrame::buildMenus() {
     addLater(edit, "aktuelle Route anzeigen");
 
     QMenu* links = bar->addMenu("&Verbindungen");
-    addLater(links, "&Logon");  // the entry node comes with the connect scripts
+    addCommand(links, "&Logon", "logon", this, [this] { logon(); }, QKeySequence(Qt::CTRL | Qt::Key_L));
     addCommand(links, "Logo&ff", "logoff", this, [this] { logoff(); },
                QKeySequence(Qt::CTRL | Qt::Key_D));
     addCommand(links, "&Passwort senden", "password", this, [this] { sendPassword(); });
@@ -344,6 +345,23 @@ void CMainFrame::readFromClipboard(CNorvaSplit* window) {
     if (!line)
         return;
     window->prewrite().insertAndSend(*line);
+    window->flush();
+}
+
+void CMainFrame::logon() {
+    CNorvaSplit* window = topLinkWindow();
+    if (!window || !engine_)
+        return;
+    const int slot = window->slot();
+    const std::string node = engine_->call([slot](CHostMode& hm) {
+        CTncChannel* channel = EngineLink::channelOf(hm, slot);
+        return channel ? channel->linkState().defaultNode() : std::string();
+    });
+    if (node.empty()) {
+        statusBar()->showMessage("Kein Einstiegsknoten für diesen Kanal gewählt", 3000);
+        return;
+    }
+    window->prewrite().connectCommand(node);
     window->flush();
 }
 

@@ -9,6 +9,7 @@
 #include <QMdiArea>
 
 #include "GuiTestUtil.h"
+#include "gui/EngineLink.h"
 #include "gui/NorvaSplit.h"
 #include "gui/PaneViews.h"
 #include "gui/QtUiPort.h"
@@ -38,6 +39,8 @@ TEST_F(GuiTest, MainWindowWithAMonitorAndAChannelWindow) {
     dir.write("norva.ini",
               "[Frame]\r\nAutoArrange=0\r\nTopLink=2\r\nleft=0\r\ntop=0\r\nright=1000\r\nbottom=740\r\n"
               "ShowBitmap=0\r\n"
+              "[Tnc]\r\n1=1\r\n[1]\r\nTncName=DL1ABC\r\nChannels=4\r\nComPort=/dev/null/none\r\n"
+              "MyCall=DL1ABC\r\nConnected=0\r\n"
               "[Color]\r\nCommand=0,0,255\r\nTncEcho=170,85,0\r\nInputEcho=128,0,128\r\n"
               "LinkStatus=200,0,0\r\nMonHead1=0,120,0\r\nMonHead2=0,90,150\r\nMonInfo=90,90,90\r\n"
               "ChannelInfo=0,0,150\r\nBackGround=255,255,240\r\n"
@@ -45,7 +48,11 @@ TEST_F(GuiTest, MainWindowWithAMonitorAndAChannelWindow) {
               "[Link1]\r\nleft=0\r\ntop=300\r\nright=990\r\nbottom=560\r\nRowInfo=40\r\n"
               "[Link2]\r\nleft=0\r\ntop=0\r\nright=990\r\nbottom=300\r\nRowInfo=60\r\n");
     start();
+    // What the engine has to say at its start comes first.
+    frame()->activateChannel(2);
+    session->engineLink()->call([](CHostMode&) {});
     QtUiPort& ui = *session->uiPort();
+    ui.drainAll();
     const std::pair<int, const char*> monitor[] = {
         {5, "fm DL1ABC to DB0XYZ ctl RR3v\r"},
         {6, "fm DB0XYZ to DL1ABC ctl I34^ pid F0\r"},
@@ -86,7 +93,6 @@ TEST_F(GuiTest, MainWindowWithAMonitorAndAChannelWindow) {
 
     CNorvaSplit* w = frame()->channelWindow(2);
     ASSERT_NE(w, nullptr);
-    frame()->activateChannel(2);
     PrewriteView& input = w->prewriteView();
     QTest::keyClicks(&input, "r 1 2");
     QTest::qWait(100);
@@ -100,6 +106,26 @@ TEST_F(GuiTest, MainWindowWithAMonitorAndAChannelWindow) {
     const QImage channelPane = w->outputView().viewport()->grab().toImage();
     EXPECT_GT(pixelsNear(channelPane, QColor(200, 0, 0)), 20);
     EXPECT_GT(pixelsNear(channelPane, QColor(0, 0, 150)), 20);
+}
+
+}  // namespace
+}  // namespace norva::test
+
+namespace norva::test {
+namespace {
+
+TEST_F(GuiTest, FirstStartPicture) {
+    start();
+    frame()->resize(900, 640);
+    frame()->arrangeAll();
+    frame()->activateChannel(86);
+    CNorvaSplit* w = frame()->channelWindow(86);
+    ASSERT_NE(w, nullptr);
+    typeText(&w->prewriteView(), "Hallo, hier spricht die Fernbedienung");
+    QTest::keyClick(&w->prewriteView(), Qt::Key_Return);
+    ASSERT_TRUE(waitFor([&] { return findLine(w->output().window(), "Fernbedienung") >= 0; }));
+    QTest::qWait(100);
+    save(frame()->grab().toImage(), "first-start.png");
 }
 
 }  // namespace
