@@ -27,7 +27,7 @@ struct EngineConfig {
     HostSettings settings;
     StreamOpener openStream;  // default: openStreamByName
     int tickMs = 1;
-    int idleTickMs = 2;  // tick while nothing arrives for a while
+    int idleTickMs = 3;  // tick while nothing arrives for a while
 };
 
 class Engine {

@@ -44,6 +44,8 @@ void CHostMode::createTncs() {
 }
 
 void CHostMode::destroyTncs() {
+    // Every channel writes its settings back: one rewrite of the file for all.
+    Profile::Batch batch(ctx_.profile);
     for (auto& t : tncs_) t.reset();
 }
 
@@ -211,6 +213,7 @@ TncSettings CHostMode::loadSettings(int n) const {
 void CHostMode::saveSettings(int n, const TncSettings& s, bool noExtHostMode, bool yield) {
     const std::string sec = std::to_string(n);
     Profile& p = ctx_.profile;
+    Profile::Batch batch(p);
     p.writeString("Tnc", sec, "1");
     p.writeString(sec, "TncName", cut(s.tncName, 9));
     p.writeInt(sec, "TncNumber", n);
@@ -229,6 +232,7 @@ void CHostMode::saveSettings(int n, const TncSettings& s, bool noExtHostMode, bo
 
 void CHostMode::deleteSettings(int n) {
     const std::string sec = std::to_string(n);
+    Profile::Batch batch(ctx_.profile);
     ctx_.profile.deleteKey("Tnc", sec);
     for (const char* key : {"TncName", "TncNumber", "Channels", "Qrg", "Baudrate", "ComPort",
                             "Connected", "MyCall", "MinFreeBuffer"})
@@ -242,6 +246,7 @@ int CHostMode::firstFreeTnc() const {
 }
 
 void CHostMode::applySettings(const std::vector<int>& wanted) {
+    Profile::Batch batch(ctx_.profile);
     for (int n = 1; n <= 4; ++n) {
         const bool want = std::find(wanted.begin(), wanted.end(), n) != wanted.end();
         auto& slot = tncs_[static_cast<std::size_t>(n)];

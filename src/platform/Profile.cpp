@@ -280,6 +280,14 @@ bool Profile::commit(std::vector<std::string> texts)
 {
     if (stamp_.exists && texts == this->texts())
         return true;  // nothing changed: spare the disk
+    if (batchDepth_ > 0) {
+        lines_.clear();
+        for (std::string& t : texts)
+            lines_.emplace_back().text = std::move(t);
+        parse();
+        batchDirty_ = true;
+        return true;
+    }
     if (!store(texts))
         return false;
     lines_.clear();
@@ -287,6 +295,26 @@ bool Profile::commit(std::vector<std::string> texts)
         lines_.emplace_back().text = std::move(t);
     parse();
     // Our own write is current: take the new file's identity so it is not read back.
+    stamp_ = statFile(path_);
+    return true;
+}
+
+void Profile::beginBatch()
+{
+    std::lock_guard lock(mutex_);
+    ++batchDepth_;
+}
+
+bool Profile::endBatch()
+{
+    std::lock_guard lock(mutex_);
+    if (batchDepth_ == 0 || --batchDepth_ > 0 || !batchDirty_)
+        return true;
+    batchDirty_ = false;
+    if (!store(texts())) {
+        loaded_ = false;  // forget what never reached the disk
+        return false;
+    }
     stamp_ = statFile(path_);
     return true;
 }

@@ -39,6 +39,24 @@ public:
     bool deleteKey(std::string_view section, std::string_view key);
     bool deleteSection(std::string_view section);
 
+    // Writes between beginBatch() and the matching endBatch() change the
+    // profile at once but reach the disk together, in one rewrite, when the
+    // outermost batch ends (settings written back at exit: dozens of keys).
+    // endBatch() is false when that rewrite failed; the profile then shows
+    // the file as it is on disk again.
+    void beginBatch();
+    bool endBatch();
+    class Batch {
+    public:
+        explicit Batch(Profile& p) : p_(p) { p_.beginBatch(); }
+        ~Batch() { p_.endBatch(); }
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        Profile& p_;
+    };
+
     // Key names of a section in file order (first spelling wins), sections likewise.
     std::vector<std::string> keys(std::string_view section) const;
     std::vector<std::string> sections() const;
@@ -77,6 +95,8 @@ private:
     mutable bool loaded_ = false;
     mutable bool readable_ = true;  // false: the file exists but cannot be read, so never overwrite it
     mutable bool crlf_ = true;      // keep the line ends the file already has; new files get CR LF
+    int batchDepth_ = 0;
+    bool batchDirty_ = false;       // a batch holds writes the disk has not seen yet
 };
 
 // Parses a whole value as an integer ("  42 " ok, "4x" or "" not).

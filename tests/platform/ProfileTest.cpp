@@ -49,6 +49,41 @@ protected:
     test::TempDir dir_;
 };
 
+TEST_F(ProfileTest, BatchedWritesReachTheDiskTogether)
+{
+    writeFile(file(), kSample);
+    Profile p(file());
+    {
+        Profile::Batch outer(p);
+        EXPECT_TRUE(p.writeInt("Frame", "Ratio", 55));
+        {
+            Profile::Batch inner(p);
+            EXPECT_TRUE(p.writeString("Color", "Input", "1,2,3"));
+        }
+        EXPECT_EQ(readFile(file()), kSample) << "nothing written before the outer batch ends";
+        EXPECT_EQ(p.getInt("Frame", "Ratio", 0), 55) << "but the profile shows the new values";
+        EXPECT_TRUE(p.deleteKey("frame", "Extra"));
+    }
+    Profile fresh(file());
+    EXPECT_EQ(fresh.getInt("Frame", "Ratio", 0), 55);
+    EXPECT_EQ(fresh.getString("Color", "Input"), "1,2,3");
+    EXPECT_FALSE(fresh.find("frame", "Extra"));
+    EXPECT_EQ(fresh.getString("Frame", "Name"), "Norva Station") << "other lines kept";
+}
+
+TEST_F(ProfileTest, FailedBatchShowsTheFileAsItIsAgain)
+{
+    writeFile(file(), kSample);
+    Profile p(file());
+    p.beginBatch();
+    p.writeInt("Frame", "Ratio", 55);
+    // The directory disappears under the batch: the rewrite cannot happen.
+    fs::rename(dir_.path(), dir_.path().string() + ".gone");
+    EXPECT_FALSE(p.endBatch());
+    fs::rename(dir_.path().string() + ".gone", dir_.path());
+    EXPECT_EQ(p.getInt("Frame", "Ratio", 0), 70);
+}
+
 TEST_F(ProfileTest, ReadsWithWindowsSemantics)
 {
     writeFile(file(), kSample);
