@@ -3,45 +3,22 @@
 // without reading or writing outside its buffers.
 #include <cstddef>
 #include <cstdint>
-#include <memory>
-#include <string>
 
 #include "channel/TncChannel.h"
-#include "hostmode/HostMode.h"
-#include "platform/Profile.h"
-#include "platform/SystemLog.h"
-#include "support/ScriptedStream.h"
-#include "support/TempDir.h"
+#include "support/HostRig.h"
 
 using namespace norva;
 using namespace norva::test;
 
 namespace {
 
-struct Rig {
-    TempDir dir;
-    ManualClock clock;
-    Profile profile{dir.path() / "norva.ini"};
-    RecordingUi ui;
-    SystemLog log{dir.path(), clock};
-    std::shared_ptr<StreamState> state = std::make_shared<StreamState>(clock);
-    FakeFirmware fw;
-    HostContext ctx{profile, clock, ui, log, dir.path(), {}, {}, nullptr};
-    std::unique_ptr<CHostMode> host;
-
+// A TNC on a scripted stream, configured and started once.
+struct Rig : HostRig {
     Rig() {
-        state->responder = [this](const std::string& w) { return fw.respond(w); };
-        ctx.openStream = [s = state](const std::string&, int, std::string*) {
-            return std::unique_ptr<ByteStream>(std::make_unique<ScriptedStream>(s));
-        };
-        profile.writeString("Tnc", "1", "1");
-        profile.writeInt("1", "Channels", 20);
-        profile.writeString("1", "ComPort", "/dev/fuzz");
-        profile.writeInt("1", "Connected", 1);
+        configure(1, 20, "/dev/fuzz");
         profile.writeInt("1", "DelayTime", 25);
-        host = std::make_unique<CHostMode>(ctx);
-        host->createTncs();
-        state->responder = nullptr;
+        create();
+        state->responder = nullptr;  // from here on the fuzzer's bytes are the replies
     }
 };
 

@@ -2,6 +2,7 @@
 // UTF-8 coding of the program's own text. Bytes 0x00-0x7F are ASCII (control
 // characters stay control characters); 0x80-0xFF follow the IBM PC table.
 #include "platform/Cp437.h"
+#include "platform/Utf8.h"
 
 #include <algorithm>
 #include <array>
@@ -44,71 +45,6 @@ const std::array<std::pair<char32_t, unsigned char>, 128>& reverseTable()
     return table;
 }
 
-void appendUtf8(std::string& out, char32_t ch)
-{
-    if (ch < 0x80) {
-        out += static_cast<char>(ch);
-    } else if (ch < 0x800) {
-        out += static_cast<char>(0xC0 | (ch >> 6));
-        out += static_cast<char>(0x80 | (ch & 0x3F));
-    } else if (ch < 0x10000) {
-        out += static_cast<char>(0xE0 | (ch >> 12));
-        out += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (ch & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (ch >> 18));
-        out += static_cast<char>(0x80 | ((ch >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (ch & 0x3F));
-    }
-}
-
-// One UTF-8 character at s[i]. A malformed sequence gives ok = false and the
-// length of its longest valid-looking prefix (at least 1), so that each broken
-// piece becomes exactly one '?'.
-struct Decoded {
-    bool ok;
-    char32_t ch;
-    std::size_t len;
-};
-
-Decoded decodeUtf8(std::string_view s, std::size_t i)
-{
-    const auto b0 = static_cast<unsigned char>(s[i]);
-    if (b0 < 0x80)
-        return {true, b0, 1};
-    std::size_t need = 0;
-    char32_t ch = 0;
-    unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        need = 1;
-        ch = b0 & 0x1F;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        need = 2;
-        ch = b0 & 0x0F;
-        if (b0 == 0xE0) lo = 0xA0;          // no overlong forms
-        if (b0 == 0xED) hi = 0x9F;          // no surrogates
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        need = 3;
-        ch = b0 & 0x07;
-        if (b0 == 0xF0) lo = 0x90;          // no overlong forms
-        if (b0 == 0xF4) hi = 0x8F;          // nothing above U+10FFFF
-    } else {
-        return {false, 0, 1};
-    }
-    for (std::size_t k = 1; k <= need; ++k) {
-        if (i + k >= s.size())
-            return {false, 0, k};
-        const auto b = static_cast<unsigned char>(s[i + k]);
-        const unsigned char min = k == 1 ? lo : 0x80;
-        const unsigned char max = k == 1 ? hi : 0xBF;
-        if (b < min || b > max)
-            return {false, 0, k};
-        ch = (ch << 6) | (b & 0x3F);
-    }
-    return {true, ch, need + 1};
-}
-
 }  // namespace
 
 char32_t cp437ToUnicode(unsigned char byte)
@@ -143,7 +79,7 @@ std::string utf8ToOem(std::string_view utf8)
     out.reserve(utf8.size());
     std::size_t i = 0;
     while (i < utf8.size()) {
-        const Decoded d = decodeUtf8(utf8, i);
+        const Utf8Char d = decodeUtf8(utf8, i);
         out += d.ok ? static_cast<char>(unicodeToCp437(d.ch)) : '?';
         i += d.len;
     }

@@ -6,12 +6,14 @@
 #include <string>
 #include <string_view>
 
+// Norva
+#include "platform/Utf8.h"
+
 namespace norva::termtext {
 
-void appendUtf8(std::string& out, char32_t ch);
-std::string toUtf8(std::u32string_view text);
-// Malformed sequences become '?', one per broken piece.
-std::u32string fromUtf8(std::string_view utf8);
+using ::norva::appendUtf8;
+using ::norva::fromUtf8;
+using ::norva::toUtf8;
 
 // Lower case for ASCII and Latin-1 letters; everything else unchanged.
 char32_t foldCase(char32_t ch);
