@@ -131,6 +131,8 @@ public:
     void generalSettings();
     void directories();
     void soundSettings();
+    void chooseFont();
+    void chooseColours();
     void about();
     void setAutoArrange(bool on);
     // A colour or font change: every pane repaints.

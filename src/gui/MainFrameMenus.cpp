@@ -9,6 +9,7 @@
 // Qt
 #include <QApplication>
 #include <QClipboard>
+#include <QFontDialog>
 #include <QInputDialog>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -160,6 +161,10 @@ void CMainFrame::buildMenus() {
         setWindowFlag(Qt::WindowStaysOnTopHint, on);
         show();
     });
+
+    view->addSeparator();
+    addCommand(view, "Schriftart...", "font", this, [this] { chooseFont(); });
+    addCommand(view, "Farben...", "colours", this, [this] { chooseColours(); });
 
     QMenu* windows = bar->addMenu("&Fenster");
     QAction* autoArrange = windows->addAction("Automatisch anordnen");
@@ -422,6 +427,22 @@ void CMainFrame::soundSettings() {
     SoundsDialog dialog(profile_, programDir_, settings_.frame, *sounds_, this);
     dialog.exec();
     sounds_->setSoundOn(settings_.frame.sound != 0);
+}
+
+void CMainFrame::chooseFont() {
+    bool ok = false;
+    const QFont font = QFontDialog::getFont(&ok, style_.font, this, "Schriftart",
+                                            QFontDialog::MonospacedFonts);
+    if (!ok)
+        return;
+    takeFont(settings_.font, font);
+    styleChanged();
+}
+
+void CMainFrame::chooseColours() {
+    ColoursDialog dialog(settings_, this);
+    if (dialog.exec() == QDialog::Accepted)
+        styleChanged();
 }
 
 void CMainFrame::about() {

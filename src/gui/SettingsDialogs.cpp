@@ -3,6 +3,8 @@
 
 // Qt
 #include <QCheckBox>
+#include <QColorDialog>
+#include <QFontInfo>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -244,6 +246,71 @@ void SoundsDialog::apply() {
     for (const auto& [event, file] : chosen_)
         if (profile_.getString("SoundEvent", event) != file)
             profile_.writeString("SoundEvent", event, file);
+}
+
+// ------------------------------------------------------------ Farben
+
+ColoursDialog::ColoursDialog(AppSettings& settings, QWidget* parent)
+    : QDialog(parent), settings_(settings), colours_(settings.colours) {
+    setWindowTitle("Farben");
+    colorMode_ = new QCheckBox("Farbdarstellung (ColorMode)");
+    colorMode_->setChecked(settings.colorMode != 0);
+    auto* grid = new QGridLayout;
+    for (int c = 0; c < ColourTable::kClasses; ++c) {
+        auto* swatch = new QPushButton;
+        swatch->setObjectName(q(std::string(ColourTable::keyOf(c))));
+        swatch->setFixedWidth(120);
+        connect(swatch, &QPushButton::clicked, this, [this, c] {
+            const Rgb now = colours_.colour(c);
+            const QColor chosen = QColorDialog::getColor(QColor(now.red, now.green, now.blue), this,
+                                                         q(std::string(ColourTable::keyOf(c))));
+            if (chosen.isValid())
+                setColour(c, Rgb{static_cast<std::uint8_t>(chosen.red()),
+                                 static_cast<std::uint8_t>(chosen.green()),
+                                 static_cast<std::uint8_t>(chosen.blue())});
+        });
+        swatches_[static_cast<std::size_t>(c)] = swatch;
+        grid->addWidget(new QLabel(QString("%1  %2").arg(c).arg(q(std::string(ColourTable::keyOf(c))))), c, 0);
+        grid->addWidget(swatch, c, 1);
+        showSwatch(c);
+    }
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(colorMode_);
+    layout->addLayout(grid);
+    layout->addWidget(okCancel(this, [this] {
+        apply();
+        return true;
+    }));
+}
+
+void ColoursDialog::setColour(int colourClass, Rgb colour) {
+    colours_.setColour(colourClass, colour);
+    showSwatch(colourClass);
+}
+
+void ColoursDialog::showSwatch(int c) {
+    const Rgb rgb = colours_.colour(c);
+    QPushButton* swatch = swatches_[static_cast<std::size_t>(c)];
+    swatch->setText(q(formatRgb(rgb)));
+    const QColor colour(rgb.red, rgb.green, rgb.blue);
+    const QColor text = colour.lightness() > 128 ? Qt::black : Qt::white;
+    swatch->setStyleSheet(QString("background-color: %1; color: %2").arg(colour.name(), text.name()));
+}
+
+void ColoursDialog::apply() {
+    settings_.colours = colours_;
+    settings_.colorMode = colorMode_->isChecked() ? 1 : 0;
+}
+
+void takeFont(FontSettings& s, const QFont& font) {
+    s.faceName = font.family().left(31).toStdString();
+    // A negative height is the character height in pixels, as Windows keeps it.
+    s.height = -QFontInfo(font).pixelSize();
+    s.width = 0;
+    s.weight = font.weight();
+    s.italic = font.italic() ? 1 : 0;
+    s.underline = font.underline() ? 1 : 0;
+    s.strikeOut = font.strikeOut() ? 1 : 0;
 }
 
 }  // namespace norva

@@ -20,7 +20,9 @@ class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QListWidget;
+class QPushButton;
 class QSpinBox;
+class QFont;
 
 namespace norva {
 
@@ -85,5 +87,25 @@ private:
     QComboBox* file_ = nullptr;
     std::map<std::string, std::string> chosen_;  // event -> file name or "<kein>"
 };
+
+// The colours of the eleven classes and ColorMode; written back at exit.
+class ColoursDialog : public QDialog {
+    Q_OBJECT
+public:
+    ColoursDialog(AppSettings& settings, QWidget* parent = nullptr);
+    void apply();
+    void setColour(int colourClass, Rgb colour);
+
+private:
+    void showSwatch(int colourClass);
+
+    AppSettings& settings_;
+    ColourTable colours_;
+    QCheckBox* colorMode_ = nullptr;
+    std::array<QPushButton*, ColourTable::kClasses> swatches_{};
+};
+
+// The Font section from a font chosen in the font dialog.
+void takeFont(FontSettings& settings, const QFont& font);
 
 }  // namespace norva

@@ -2,6 +2,7 @@
 // settings, and a question the engine asks while the GUI waits for it.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -13,6 +14,8 @@
 #include "gui/ChannelSettingsDialog.h"
 #include "gui/EngineLink.h"
 #include "gui/NorvaSplit.h"
+#include "gui/FontMap.h"
+#include "gui/SettingsDialogs.h"
 #include "gui/TncDialogs.h"
 #include "hostmode/Tnc.h"
 #include "platform/Profile.h"
@@ -148,6 +151,53 @@ TEST_F(GuiTest, TheEngineCanAskWhileTheGuiWaitsForIt) {
     });
     EXPECT_TRUE(answer);
     EXPECT_TRUE(ok.answered());
+}
+
+}  // namespace
+}  // namespace norva::test
+
+namespace norva::test {
+namespace {
+
+TEST_F(GuiTest, ChosenColoursAndFontAreUsedAndWrittenAtExit) {
+    start();
+    {
+        ColoursDialog dialog(session->settings(), frame());
+        dialog.setColour(4, Rgb{200, 0, 0});
+        dialog.apply();
+    }
+    frame()->styleChanged();
+    EXPECT_EQ(frame()->paneStyle().colours[4], QColor(200, 0, 0));
+
+    QFont chosen("DejaVu Sans Mono");
+    chosen.setPixelSize(15);
+    chosen.setBold(true);
+    takeFont(session->settings().font, chosen);
+    frame()->styleChanged();
+    const QFont used = frame()->paneStyle().font;
+    EXPECT_EQ(used.pixelSize(), 15);
+    EXPECT_EQ(used.weight(), QFont::Bold);
+    EXPECT_TRUE(QFontInfo(used).fixedPitch());
+
+    frame()->quitWithoutAsking();
+    ASSERT_TRUE(waitFor([this] { return session->finished(); }));
+    Profile p(dir.path() / "norva.ini");
+    EXPECT_EQ(p.getString("Color", "LinkStatus"), "200,0,0");
+    EXPECT_EQ(p.getString("Font", "height"), "-15");
+    EXPECT_EQ(p.getString("Font", "weight"), "700");
+}
+
+TEST(FontMap, WindowsFacesTheSystemLacksBecomeItsFixedFont) {
+    FontSettings s;  // "fixedsys", height 0
+    const QFont f = paneFont(s);
+    EXPECT_TRUE(QFontInfo(f).fixedPitch());
+    s.faceName = "Courier New";
+    s.height = -20;
+    s.italic = 1;
+    const QFont g = paneFont(s);
+    EXPECT_TRUE(QFontInfo(g).fixedPitch());
+    EXPECT_EQ(g.pixelSize(), 20);
+    EXPECT_TRUE(g.italic());
 }
 
 }  // namespace
