@@ -176,6 +176,9 @@ int runHeadless(int argc, char** argv) {
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // A reader of our output that goes away must not end the station: the
+    // write fails instead, and the TNCs are still stopped properly later.
+    std::signal(SIGPIPE, SIG_IGN);
 
     Profile profile(dir.dir / "norva.ini");
     RealClock clock;
