@@ -6,6 +6,7 @@
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QSplitter>
 
 #include "GuiTestUtil.h"
 #include "app/Engine.h"
@@ -68,6 +69,7 @@ TEST_F(GuiTest, TncDocumentsAreReopenedWithTheirGeometry) {
     CNorvaSplit* w = frame()->channelWindow(23);
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(w->geometry(), QRect(30, 40, 500, 300));
+    EXPECT_EQ(qobject_cast<QSplitter*>(w->widget())->sizes().value(0), 90);
     EXPECT_EQ(w->tnc(), 2);
     EXPECT_EQ(w->channel(), 1);
     // TopLink comes to the front.
