@@ -72,17 +72,27 @@ private:
     std::vector<std::string>& messages_;
 };
 
-// Collects write failures so that one message names the file once.
+// Writes a group of keys in one rewrite of the file and collects failures, so
+// that one message names the file once.
 class Writer {
 public:
-    explicit Writer(Profile& p) : p_(p) {}
+    explicit Writer(Profile& p) : p_(p) { p_.beginBatch(); }
+    ~Writer() {
+        if (!ended_)
+            p_.endBatch();
+    }
+    Writer(const Writer&) = delete;
+    Writer& operator=(const Writer&) = delete;
+
     void integer(std::string_view section, std::string_view key, int value) {
         ok_ = p_.writeInt(section, key, value) && ok_;
     }
     void text(std::string_view section, std::string_view key, std::string_view value) {
         ok_ = p_.writeString(section, key, value) && ok_;
     }
-    bool finish(std::vector<std::string>& messages) const {
+    bool finish(std::vector<std::string>& messages) {
+        ended_ = true;
+        ok_ = p_.endBatch() && ok_;
         if (!ok_)
             messages.push_back("Die Einstellungen können nicht gespeichert werden: " +
                                p_.path().string());
@@ -92,6 +102,7 @@ public:
 private:
     Profile& p_;
     bool ok_ = true;
+    bool ended_ = false;
 };
 
 void readFrame(Reader& r, FrameSettings& f) {
@@ -311,13 +322,14 @@ std::vector<int> loadTncDocuments(const Profile& profile) {
 }
 
 bool saveTncDocuments(Profile& profile, const std::vector<int>& openSlots) {
+    profile.beginBatch();
     bool ok = true;
     for (const std::string& key : profile.keys(kDocuments))
         ok = profile.deleteKey(kDocuments, key) && ok;
     for (int slot : openSlots)
         if (slot >= 1 && slot <= kSlots)
             ok = profile.writeInt(kDocuments, std::to_string(slot), 1) && ok;
-    return ok;
+    return profile.endBatch() && ok;
 }
 
 namespace {

@@ -420,9 +420,13 @@ void CMainFrame::quitWithoutAsking() {
 
 void CMainFrame::saveDocumentsAndCloseWindows() {
     shuttingDown_ = true;
-    saveTncDocuments(profile_, openSlots());
-    for (auto& [slot, window] : windows_)
-        window->saveSettings();
+    {
+        // TncDocuments and every window's keys in one rewrite of norva.ini.
+        Profile::Batch batch(profile_);
+        saveTncDocuments(profile_, openSlots());
+        for (auto& [slot, window] : windows_)
+            window->saveSettings();
+    }
     const auto windows = windows_;
     for (auto& [slot, window] : windows)
         window->close();
