@@ -51,6 +51,22 @@ Connected=1
 
 [Frame]
 TopLink=2
+left=20
+top=20
+right=1120
+bottom=800
+
+[Color]
+Command=0,0,170
+TncEcho=150,75,0
+InputEcho=0,110,0
+LinkStatus=190,0,0
+MonHead1=0,120,0
+MonHead2=0,90,160
+MonInfo=90,90,90
+DDEEcho=130,0,130
+ChannelInfo=0,0,120
+BackGround=255,255,242
 INI
 fi
 
