@@ -1,6 +1,7 @@
 // Parsing of norva's command line.
 #include "app/CommandLine.h"
 
+#include <cstdio>
 #include <string_view>
 
 namespace norva {
@@ -46,6 +47,18 @@ const char* usageText() {
            "  ::text      send \":text\"\n"
            "  :help       list these lines\n"
            "  other lines are sent as text with CR; UTF-8 is converted to CP437\n";
+}
+
+std::optional<int> answerHelpOrError(const CommandLine& cl) {
+    if (cl.help) {
+        std::fputs(usageText(), stdout);
+        return 0;
+    }
+    if (!cl.error.empty()) {
+        std::fprintf(stderr, "norva: %s\n%s", cl.error.c_str(), usageText());
+        return 2;
+    }
+    return std::nullopt;
 }
 
 }  // namespace norva

@@ -17,5 +17,8 @@ struct CommandLine {
 CommandLine parseCommandLine(int argc, char** argv);
 // The --help text.
 const char* usageText();
+// Answers --help and a line that could not be understood on the terminal:
+// the exit code when the program ends here, nullopt when it goes on.
+std::optional<int> answerHelpOrError(const CommandLine& cl);
 
 }  // namespace norva

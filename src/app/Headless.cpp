@@ -156,14 +156,7 @@ void LineReader::run() {
 
 int runHeadless(int argc, char** argv) {
     const CommandLine cl = parseCommandLine(argc, argv);
-    if (cl.help) {
-        std::fputs(usageText(), stdout);
-        return 0;
-    }
-    if (!cl.error.empty()) {
-        std::fprintf(stderr, "norva: %s\n%s", cl.error.c_str(), usageText());
-        return 2;
-    }
+    if (const auto exitCode = answerHelpOrError(cl)) return *exitCode;
     const ProgramDirResult dir = resolveProgramDir(cl.dir);
     if (!dir.error.empty()) {
         std::fprintf(stderr, "norva: %s\n", dir.error.c_str());

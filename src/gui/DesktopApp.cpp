@@ -194,14 +194,7 @@ StopSignals::~StopSignals() {
 
 int runDesktop(int argc, char** argv) {
     const CommandLine cl = parseCommandLine(argc, argv);
-    if (cl.help) {
-        std::fputs(usageText(), stdout);
-        return 0;
-    }
-    if (!cl.error.empty()) {
-        std::fprintf(stderr, "norva: %s\n%s", cl.error.c_str(), usageText());
-        return 2;
-    }
+    if (const auto exitCode = answerHelpOrError(cl)) return *exitCode;
     QApplication app(argc, argv);
     QApplication::setApplicationName("Norva");
     // The program ends when its shut-down is done, not when a window closes.

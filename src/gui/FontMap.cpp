@@ -8,6 +8,7 @@
 // Qt
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QStringList>
 
 namespace norva {
 
@@ -20,11 +21,28 @@ bool usableFace(const QString& face) {
     return QFontDatabase::isFixedPitch(face);
 }
 
+// The system's fixed font, unless the font system cannot tell it is one (a
+// variable "Mono" font without a spacing entry): then a face known to be
+// fixed-pitch, so that the columns of the panes stay in line.
+QFont fixedFont() {
+    const QFont system = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (QFontInfo(system).fixedPitch())
+        return system;
+    for (const char* name : {"DejaVu Sans Mono", "Liberation Mono", "Noto Mono", "Nimbus Mono PS",
+                             "Courier New", "FreeMono"})
+        if (usableFace(QString::fromLatin1(name)))
+            return QFont(QString::fromLatin1(name));
+    for (const QString& family : QFontDatabase::families())
+        if (QFontDatabase::isFixedPitch(family))
+            return QFont(family);
+    return system;
+}
+
 }  // namespace
 
 QFont paneFont(const FontSettings& s) {
     const QString face = QString::fromStdString(s.faceName);
-    QFont font = usableFace(face) ? QFont(face) : QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    QFont font = usableFace(face) ? QFont(face) : fixedFont();
     font.setStyleHint(QFont::Monospace, QFont::PreferDefault);
     font.setFixedPitch(true);
     // A Windows height is a pixel height (negative: of the character, positive:

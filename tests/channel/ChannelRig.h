@@ -15,6 +15,7 @@
 #include "hostmode/HostMode.h"
 #include "platform/Profile.h"
 #include "platform/SystemLog.h"
+#include "support/HostRig.h"
 #include "support/ScriptedStream.h"
 #include "support/TempDir.h"
 
@@ -153,27 +154,14 @@ struct ChannelUi : RecordingUi {
     void connectNotice(int slot) override { notices.push_back(slot); }
 };
 
-// A TNC link on fakes (as HostRig) with the recording user interface above.
-struct ChannelRig {
-    TempDir dir;
-    ManualClock clock;
-    Profile profile{dir.path() / "norva.ini"};
-    ChannelUi ui;
-    SystemLog log{dir.path(), clock};
-    std::shared_ptr<StreamState> state = std::make_shared<StreamState>(clock);
-    FakeFirmware fw;
-    HostContext ctx{profile, clock, ui, log, dir.path(), {}, {}, nullptr};
-    std::unique_ptr<CHostMode> host;
+// A TNC link on fakes (HostRig) with the recording user interface above and
+// scripted answers to "G" and "L" per channel.
+struct ChannelRig : BasicHostRig<ChannelUi> {
     std::map<int, std::deque<std::string>> gets;  // reply bytes for "G" per channel
     std::map<int, std::string> lAnswers;          // "L" answer text per channel
     Events events;
 
     ChannelRig() {
-        clock.setLocalTime({2024, 3, 5, 9, 7, 0});
-        state->responder = [this](const std::string& w) { return fw.respond(w); };
-        ctx.openStream = [s = state](const std::string&, int, std::string*) {
-            return std::unique_ptr<ByteStream>(std::make_unique<ScriptedStream>(s));
-        };
         fw.onCommand = [this](int ch, std::string_view data) -> std::string {
             if (data == "G") {
                 auto& q = gets[ch];
@@ -186,6 +174,7 @@ struct ChannelRig {
             return {};
         };
     }
+    // The TNCs (and the jobs on their channels) go before the events they report to.
     ~ChannelRig() { host.reset(); }
 
     // Appends the TNC's sections to norva.ini in one write (each profile
@@ -199,11 +188,6 @@ struct ChannelRig {
     }
     // Raw lines added at the end of norva.ini.
     void appendIni(const std::string& text) { dir.write("norva.ini", dir.read("norva.ini") + text); }
-    CHostMode& create() {
-        host = std::make_unique<CHostMode>(ctx);
-        host->createTncs();
-        return *host;
-    }
 
     ChannelRegistry& registry() { return ctx.channels; }
     CTncChannel& channel(int tnc, int n) { return *host->tnc(tnc)->channel(n); }

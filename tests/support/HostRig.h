@@ -1,5 +1,6 @@
 // A TNC link on fakes: temporary program directory, manual clock, recording
-// UI and scripted streams answered by a fake firmware.
+// UI and scripted streams answered by a fake firmware. The recording UI
+// can be exchanged for one that records more.
 #pragma once
 
 #include <memory>
@@ -12,18 +13,19 @@
 
 namespace norva::test {
 
-struct HostRig {
+template <class Ui>
+struct BasicHostRig {
     TempDir dir;
     ManualClock clock;
     Profile profile{dir.path() / "norva.ini"};
-    RecordingUi ui;
+    Ui ui;
     SystemLog log{dir.path(), clock};
     std::shared_ptr<StreamState> state = std::make_shared<StreamState>(clock);
     FakeFirmware fw;
     HostContext ctx{profile, clock, ui, log, dir.path(), {}, {}, nullptr};
     std::unique_ptr<CHostMode> host;
 
-    HostRig() {
+    BasicHostRig() {
         clock.setLocalTime({2024, 3, 5, 9, 7, 0});
         state->responder = [this](const std::string& w) { return fw.respond(w); };
         ctx.openStream = [s = state](const std::string& name, int, std::string* err) {
@@ -52,6 +54,10 @@ struct HostRig {
         host->createTncs();
         return *host;
     }
+    // The TNCs go before the services they use.
+    ~BasicHostRig() { host.reset(); }
 };
+
+using HostRig = BasicHostRig<RecordingUi>;
 
 }  // namespace norva::test
