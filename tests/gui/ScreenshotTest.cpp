@@ -1,6 +1,6 @@
 // A picture of the main window with a monitor window and a channel window in
-// colour, for the README: written to the build directory, and to
-// $NORVA_SCREENSHOT_DIR when that is set. It also checks that the monitor
+// colour, for the README: written to $NORVA_SCREENSHOT_DIR when that is set.
+// It also checks that the monitor
 // classes and the link status are painted in their colours.
 #include <cstdlib>
 
@@ -30,7 +30,7 @@ int pixelsNear(const QImage& image, QColor colour) {
 }
 
 void save(const QImage& image, const QString& name) {
-    image.save(QDir::current().filePath(name));
+    // Only on request: a test run must not leave pictures where it was started.
     if (const char* dir = std::getenv("NORVA_SCREENSHOT_DIR"))
         image.save(QDir(QString::fromLocal8Bit(dir)).filePath(name));
 }
