@@ -6,6 +6,7 @@
 
 // Qt
 #include <QFontMetrics>
+#include <QGlyphRun>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -24,16 +25,6 @@ constexpr std::array<char32_t, 32> kControlGlyphs = {
 
 QColor fromRgbIndex(const std::array<QColor, 11>& colours, int cls) {
     return colours[static_cast<std::size_t>(std::clamp(cls, 0, 10))];
-}
-
-QString rowString(std::u32string_view cells) {
-    std::size_t n = cells.size();
-    while (n > 0 && cells[n - 1] == U' ')
-        --n;
-    std::u32string shown(cells.substr(0, n));
-    for (char32_t& ch : shown)
-        ch = displayChar(ch);
-    return QString::fromUcs4(shown.data(), static_cast<qsizetype>(shown.size()));
 }
 
 }  // namespace
@@ -74,6 +65,9 @@ void TextView::styleChanged() {
     const QFontMetrics fm(style_.font);
     cellWidth_ = std::max(1, fm.horizontalAdvance(QLatin1Char('M')));
     cellHeight_ = std::max(1, fm.height());
+    rawFont_ = QRawFont::fromFont(style_.font);
+    underline_ = style_.font.underline();
+    strikeOut_ = style_.font.strikeOut();
     ascent_ = fm.ascent();
     updateVisibleArea();
     viewport()->update();
@@ -149,12 +143,39 @@ void TextView::scrollContentsBy(int, int) {
     viewport()->update();
 }
 
+void TextView::drawCells(QPainter& painter, std::u32string_view cells, int firstColumn,
+                         int y) const {
+    std::size_t n = cells.size();
+    while (n > 0 && cells[n - 1] == U' ')
+        --n;
+    if (n == 0)
+        return;
+    // One UTF-16 unit per cell, so glyph i belongs to cell i.
+    QString text(static_cast<qsizetype>(n), QChar(u' '));
+    for (std::size_t i = 0; i < n; ++i) {
+        const char32_t ch = displayChar(cells[i]);
+        text[static_cast<qsizetype>(i)] = ch > 0xFFFF ? QChar(0xFFFD) : QChar(static_cast<char16_t>(ch));
+    }
+    const QList<quint32> glyphs = rawFont_.glyphIndexesForString(text);
+    QList<QPointF> positions;
+    positions.reserve(glyphs.size());
+    for (qsizetype i = 0; i < glyphs.size(); ++i)
+        positions.append(QPointF((firstColumn + i) * cellWidth_, y + ascent_));
+    QGlyphRun run;
+    run.setRawFont(rawFont_);
+    run.setGlyphIndexes(glyphs);
+    run.setPositions(positions);
+    run.setUnderline(underline_);
+    run.setStrikeOut(strikeOut_);
+    painter.drawGlyphRun(QPointF(0, 0), run);
+}
+
 void TextView::paintRow(QPainter& painter, int row) {
     const int y = row * cellHeight_;
     const QPalette& pal = palette();
     const std::u32string_view cells = window_.rowText(row);
     painter.setPen(style_.text(window_.rowClass(row), pal));
-    painter.drawText(QPoint(0, y + ascent_), rowString(cells));
+    drawCells(painter, cells, 0, y);
     const auto selected = window_.selectedColumns(row);
     if (!selected || selected->second <= selected->first)
         return;
@@ -162,13 +183,9 @@ void TextView::paintRow(QPainter& painter, int row) {
     const QRect area(first * cellWidth_, y, (end - first) * cellWidth_, cellHeight_);
     painter.fillRect(area, pal.color(QPalette::Highlight));
     painter.setPen(pal.color(QPalette::HighlightedText));
-    const auto part = cells.substr(static_cast<std::size_t>(first),
-                                   static_cast<std::size_t>(end - first));
-    std::u32string shown(part);
-    for (char32_t& ch : shown)
-        ch = displayChar(ch);
-    painter.drawText(QPoint(area.left(), y + ascent_),
-                     QString::fromUcs4(shown.data(), static_cast<qsizetype>(shown.size())));
+    drawCells(painter,
+              cells.substr(static_cast<std::size_t>(first), static_cast<std::size_t>(end - first)),
+              first, y);
 }
 
 void TextView::paintEvent(QPaintEvent* event) {

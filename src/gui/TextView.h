@@ -12,6 +12,7 @@
 #include <QAbstractScrollArea>
 #include <QColor>
 #include <QFont>
+#include <QRawFont>
 #include <QRect>
 
 // Norva
@@ -82,10 +83,17 @@ private:
     void syncScrollBar();
     QRect caretRect() const;
     void paintRow(QPainter& painter, int row);
+    void drawCells(QPainter& painter, std::u32string_view cells, int firstColumn, int y) const;
 
     CTextWindow& window_;
     const PaneStyle& style_;
     int cellWidth_ = 8;
+    // The pane font's glyphs, placed one per cell by position: a text layout
+    // would advance by fractional widths and drift out of the cells that the
+    // model's damage names, and a repaint of one cell would cut its glyph.
+    QRawFont rawFont_;
+    bool underline_ = false;
+    bool strikeOut_ = false;
     int cellHeight_ = 16;
     int ascent_ = 12;
     bool syncing_ = false;
