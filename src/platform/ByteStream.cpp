@@ -4,6 +4,7 @@
 // away (hang-up, unplugged adapter, closed peer) is marked broken() and every
 // call then returns at once, so no caller can spin on it.
 #include "platform/ByteStream.h"
+#include "platform/Clock.h"
 
 #include "platform/Text.h"
 
@@ -65,16 +66,6 @@ std::int64_t nowMs()
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return static_cast<std::int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1'000'000;
-}
-
-void sleepMs(int ms)
-{
-    if (ms <= 0)
-        return;
-    timespec req{ms / 1000, static_cast<long>(ms % 1000) * 1'000'000};
-    timespec rest{};
-    while (nanosleep(&req, &rest) != 0 && errno == EINTR)
-        req = rest;
 }
 
 // Errors after which the device will not come back.
@@ -193,7 +184,7 @@ private:
             broken_ = true;
             return false;
         }
-        sleepMs(timeoutMs);  // hang-up flag but a live device: wait instead of spinning
+        sleepForMs(timeoutMs);  // hang-up flag but a live device: wait instead of spinning
         return false;
     }
 

@@ -73,6 +73,11 @@ LocalTime RealClock::localTime() const
 
 void RealClock::sleepMs(int ms)
 {
+    sleepForMs(ms);
+}
+
+void sleepForMs(int ms)
+{
     if (ms <= 0)
         return;
     timespec req{ms / 1000, static_cast<long>(ms % 1000) * 1'000'000};

@@ -30,6 +30,9 @@ public:
     virtual void sleepMs(int ms) = 0;
 };
 
+// Sleeps the calling thread for ms milliseconds (through signals).
+void sleepForMs(int ms);
+
 class RealClock final : public Clock {
 public:
     std::int64_t monotonicMs() const override;
