@@ -12,6 +12,8 @@ CommandLine parseCommandLine(int argc, char** argv) {
         const std::string_view arg = argv[i];
         if (arg == "--headless") {
             cl.headless = true;
+        } else if (arg == "--trace") {
+            cl.trace = true;
         } else if (arg == "--help" || arg == "-h") {
             cl.help = true;
         } else if (arg == "--dir" && i + 1 < argc) {
@@ -27,10 +29,12 @@ CommandLine parseCommandLine(int argc, char** argv) {
 }
 
 const char* usageText() {
-    return "usage: norva [--headless] [--dir DIR]\n"
+    return "usage: norva [--headless] [--dir DIR] [--trace]\n"
            "\n"
            "  --dir DIR    program directory holding norva.ini and the logs\n"
            "               (default: the registry file's CurrentDir, else ~/.local/share/norva)\n"
+           "  --trace      report every change of a TNC's link (opened, in or out of\n"
+           "               sync, closed) on standard error\n"
            "  --headless   run without a display until SIGINT or SIGTERM (the end of\n"
            "               standard input does not stop it)\n"
            "\n"
@@ -59,6 +63,13 @@ std::optional<int> answerHelpOrError(const CommandLine& cl) {
         return 2;
     }
     return std::nullopt;
+}
+
+std::function<void(std::string_view)> traceSink(const CommandLine& cl) {
+    if (!cl.trace) return {};
+    return [](std::string_view line) {
+        std::fprintf(stderr, "trace: %.*s\n", static_cast<int>(line.size()), line.data());
+    };
 }
 
 }  // namespace norva

@@ -2,14 +2,17 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace norva {
 
 struct CommandLine {
     bool headless = false;
     bool help = false;
+    bool trace = false;  // --trace: TNC link-state changes on standard error
     std::optional<std::filesystem::path> dir;
     std::string error;  // set when the line could not be understood
 };
@@ -20,5 +23,7 @@ const char* usageText();
 // Answers --help and a line that could not be understood on the terminal:
 // the exit code when the program ends here, nullopt when it goes on.
 std::optional<int> answerHelpOrError(const CommandLine& cl);
+// With --trace: prints each line to standard error; otherwise empty.
+std::function<void(std::string_view)> traceSink(const CommandLine& cl);
 
 }  // namespace norva

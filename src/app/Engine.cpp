@@ -17,7 +17,8 @@ Engine::Engine(EngineConfig config, Profile& profile, UiPort& ui, Clock& clock)
     : config_(std::move(config)),
       log_(config_.programDir, clock),
       ctx_{profile, clock, ui, log_, config_.programDir, config_.settings,
-           config_.openStream ? config_.openStream : StreamOpener(openStreamByName), nullptr} {
+           config_.openStream ? config_.openStream : StreamOpener(openStreamByName), nullptr,
+           config_.trace} {
     wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
 }
 

@@ -28,6 +28,8 @@ struct EngineConfig {
     StreamOpener openStream;  // default: openStreamByName
     int tickMs = 1;
     int idleTickMs = 3;  // tick while nothing arrives for a while
+    // Link-state changes of the TNCs (open, in/out of sync), when set.
+    std::function<void(std::string_view)> trace;
 };
 
 class Engine {

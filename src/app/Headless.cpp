@@ -183,6 +183,7 @@ int runHeadless(int argc, char** argv) {
     config.programDir = dir.dir;
     config.settings.noExtHostMode = profile.getInt("Frame", "NoExtHostMode", 0) != 0;
     config.settings.yield = profile.getInt("Frame", "Yield", 1) != 0;
+    config.trace = traceSink(cl);
     Engine engine(config, profile, ui, clock);
     engine.start();
     HeadlessConsole console(engine);

@@ -92,6 +92,7 @@ bool DesktopSession::start() {
     config.settings.noExtHostMode = settings_.frame.noExtHostMode != 0;
     config.settings.yield = settings_.frame.yield != 0;
     config.openStream = options_.openStream;
+    config.trace = options_.trace;
     engine_ = std::make_unique<Engine>(config, *profile_, *ui_, clock_);
     link_ = std::make_unique<EngineLink>(*engine_);
     frame_->setEngine(link_.get());
@@ -206,7 +207,7 @@ int runDesktop(int argc, char** argv) {
         return 1;
     }
     StopSignals stopSignals;
-    DesktopSession session({dir.dir, true, {}});
+    DesktopSession session({dir.dir, true, {}, traceSink(cl)});
     if (!session.start())
         return 1;
     QObject::connect(&stopSignals, &StopSignals::received, session.mainFrame(),

@@ -35,6 +35,7 @@ struct DesktopOptions {
     std::filesystem::path programDir;
     bool showSplash = true;  // the start-up picture when ShowBitmap is set
     StreamOpener openStream;  // default: the real ports
+    std::function<void(std::string_view)> trace = {};  // TNC link-state changes (--trace)
 };
 
 class DesktopSession : public QObject {

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
+#include <string_view>
 
 #include "channel/ChannelRegistry.h"
 #include "hostmode/TncPort.h"
@@ -30,6 +32,9 @@ struct HostContext {
     HostSettings settings;
     StreamOpener openStream;
     CVirtualTnc* virtualTnc = nullptr;
+    // Receives a line for every change of a TNC's link state (open, in sync,
+    // out of sync, closed) when set; for diagnosis and tests.
+    std::function<void(std::string_view)> trace{};
     // The program-wide channel tables and hooks (one per engine).
     ChannelRegistry channels{};
 };

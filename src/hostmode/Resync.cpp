@@ -22,7 +22,7 @@ int CTnc::resynchronise() {
     if (!open_) return 0;
     if (port_.kind() == PortKind::Dde) {
         // The in-process TNC cannot lose a frame; nothing to resynchronise.
-        outOfSync_ = false;
+        setOutOfSync(false, "in-process TNC");
         return 0;
     }
     status(tncName_ + ": Tnc Resynch No. " + std::to_string(resyncAttempts_));
@@ -42,7 +42,8 @@ int CTnc::resynchronise() {
             if (more <= 0) break;
             last.assign(reinterpret_cast<const char*>(buf.data()), static_cast<std::size_t>(more));
         }
-        logLine("Resynch OK afer " + std::to_string(resyncAttempts_) + "\r\n");
+        const int attempts = resyncAttempts_;
+        logLine("Resynch OK afer " + std::to_string(attempts) + "\r\n");
         if (!contains(last, "INVALID CHANNEL") && !contains(last, "INVALID COMMAND")) {
             // Not a host-mode answer: the TNC fell back to terminal mode.
             port_.close();
@@ -51,7 +52,7 @@ int CTnc::resynchronise() {
         }
         status("");
         resetResync();
-        outOfSync_ = false;
+        setOutOfSync(false, "answer after " + std::to_string(attempts) + " attempts");
         return 0;
     }
 

@@ -63,6 +63,16 @@ CTncChannel* CTnc::channel(int n) const {
 
 void CTnc::status(std::string_view text) { ctx_.ui.statusMessage(text); }
 
+void CTnc::trace(std::string_view what) const {
+    if (ctx_.trace) ctx_.trace("Tnc " + std::to_string(number_) + " " + std::string(what));
+}
+
+void CTnc::setOutOfSync(bool lost, std::string_view why) {
+    if (outOfSync_ == lost) return;
+    outOfSync_ = lost;
+    trace((lost ? "out of sync: " : "in sync: ") + std::string(why));
+}
+
 void CTnc::logLine(std::string_view what) {
     ctx_.log.event("Tnc " + padRight(tncName_, 15) + std::string(what));
 }
@@ -125,7 +135,8 @@ OpenOutcome CTnc::openAndSwitch() {
         return OpenOutcome::NotOpened;
     }
     open_ = true;
-    outOfSync_ = false;
+    setOutOfSync(false, "port opened");
+    trace("opened " + portName);
     if (port_.kind() == PortKind::Dde) return OpenOutcome::Opened;
 
     drain();
@@ -205,8 +216,9 @@ void CTnc::stop() {
     }
     port_.close();
     open_ = false;
+    trace("closed");
     resetResync();
-    outOfSync_ = false;
+    setOutOfSync(false, "stopped");
     reinitPending_ = false;
     status("");
 }

@@ -100,6 +100,9 @@ private:
     bool reopenPort();
     void giveUp();
     void resetResync();
+    // Every change of the sync state goes through here, so it can be traced.
+    void setOutOfSync(bool lost, std::string_view why);
+    void trace(std::string_view what) const;
 
     HostContext& ctx_;
     int number_;

@@ -105,7 +105,7 @@ int CTnc::receiveReply(CTncChannel* expected) {
         if (completeReply(expected)) return 1;
     }
     flush();
-    outOfSync_ = true;
+    setOutOfSync(true, byteCount_ == 0 ? "no reply" : "incomplete or garbled reply");
     return 0;
 }
 
@@ -113,10 +113,7 @@ CTnc::ExtendedResult CTnc::extendedPoll() {
     if (!open_ || outOfSync_ || !extendedPoll_) return {};
     static constexpr std::uint8_t kPoll[] = {0xFF, 0x01, 0x00, 0x47};
     port_.write(kPoll);
-    if (!receiveReply(nullptr)) {
-        outOfSync_ = true;
-        return {};
-    }
+    if (!receiveReply(nullptr)) return {};  // reception has marked the loss
     const auto* text = reinterpret_cast<const char*>(&rx_[2]);
     const std::string list(text, strnlen(text, static_cast<std::size_t>(std::max(byteCount_ - 2, 0))));
     if (list.find("INVALID CHANNEL") != std::string::npos) {

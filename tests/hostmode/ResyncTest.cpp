@@ -61,6 +61,8 @@ TEST(Resync, LostReplyRecoversInHostModeAndReinitialises) {
         if (ch == 255 || cmd != "G" || n++ > 0) return {};
         return std::string();  // default answer
     };
+    std::vector<std::string> trace;
+    rig.ctx.trace = [&](std::string_view line) { trace.emplace_back(line); };
     rig.fw.silent = true;
     rig.state->writes.clear();
     const int opens = rig.state->opens;
@@ -77,6 +79,9 @@ TEST(Resync, LostReplyRecoversInHostModeAndReinitialises) {
     EXPECT_NE(std::find(cmds.begin(), cmds.end(), "Y 1"), cmds.end()) << "init file sent again";
     EXPECT_NE(rig.dir.read("system.log").find("Tnc Ok             Resynch OK afer 5\r\n"),
               std::string::npos);
+    EXPECT_EQ(trace, (std::vector<std::string>{"Tnc 1 out of sync: no reply",
+                                               "Tnc 1 in sync: answer after 5 attempts"}));
+    rig.ctx.trace = nullptr;  // the rig outlives the lines it would report to
 }
 
 TEST(Resync, TerminalModeAnswerReopensAndSwitchesAgain) {

@@ -121,7 +121,9 @@ TEST(TncStart, TfpcrAsksFirstAndCannotOpenOnLinux) {
 }
 
 TEST(TncStop, StopSequenceAndLogLines) {
+    std::vector<std::string> trace;
     HostRig rig;
+    rig.ctx.trace = [&](std::string_view line) { trace.emplace_back(line); };
     rig.configure(1, 2, "/dev/ttyFAKE0", 1, "ABCD");
     rig.dir.write("tnc1.exi", "Y 0\n");
     rig.create();
@@ -137,6 +139,7 @@ TEST(TncStop, StopSequenceAndLogLines) {
     EXPECT_EQ(rig.dir.read("system.log"),
               "  05.03.2024 09:07  Tnc ABCD           Start...->  connected\r\n"
               "  05.03.2024 09:07  Tnc ABCD           Stop ...->  disconnected\r\n");
+    EXPECT_EQ(trace, (std::vector<std::string>{"Tnc 1 opened /dev/ttyFAKE0", "Tnc 1 closed"}));
 }
 
 TEST(TncStop, NoAnswerToMonitorOffSkipsExitFileButCloses) {
