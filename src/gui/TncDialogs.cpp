@@ -112,8 +112,8 @@ TncEditDialog::TncEditDialog(EngineLink& engine, Profile& profile, std::filesyst
     delayTime_ = spin(25, 1000);
     tfpcrWarning_ = new QCheckBox("TFPCR warnen");
     minFreeBuffer_ = spin(400, 800);
-    noExtHostMode_ = new QCheckBox("Kein erweiterter Hostmode");
-    yield_ = new QCheckBox("Prozessor abgeben (Yield)");
+    noExtHostMode_ = new QCheckBox("Kein Ext - Host Mode (alle Tnc's)");
+    yield_ = new QCheckBox("Yield erlauben (alle Tnc's)");
 
     name_->setObjectName("tncName");
     channels_->setObjectName("channels");
