@@ -6,12 +6,6 @@
 
 namespace norva {
 
-OutputView::OutputView(COutput& model, const PaneStyle& style, QWidget* parent)
-    : TextView(model.window(), style, parent), model_(model) {}
-
-PrewriteView::PrewriteView(CPrewrite& model, const PaneStyle& style, QWidget* parent)
-    : TextView(model.window(), style, parent), model_(model) {}
-
 void PrewriteView::typeText(const QString& text) {
     for (const char32_t ch : text.toUcs4())
         model_.typeChar(ch);
