@@ -31,7 +31,7 @@ struct PtyServer::State {
 };
 
 PtyServer::PtyServer(SimTnc& tnc, Options options)
-    : tnc_(tnc), options_(std::move(options)), state_(std::make_unique<State>(tnc)) {}
+    : SimServer(tnc), options_(std::move(options)), state_(std::make_unique<State>(tnc)) {}
 
 PtyServer::~PtyServer() { stop(); }
 

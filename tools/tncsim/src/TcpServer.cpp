@@ -27,7 +27,7 @@ struct TcpServer::State {
 };
 
 TcpServer::TcpServer(SimTnc& tnc, std::uint16_t port)
-    : tnc_(tnc), requestedPort_(port), state_(std::make_unique<State>(tnc)) {}
+    : SimServer(tnc), requestedPort_(port), state_(std::make_unique<State>(tnc)) {}
 
 TcpServer::~TcpServer() { stop(); }
 

@@ -11,21 +11,20 @@
 #include <thread>
 
 // tncsim
+#include "tncsim/SimServer.h"
 #include "tncsim/Clock.h"
 #include "tncsim/Radio.h"
 #include "tncsim/SimTnc.h"
 
 namespace tncsim {
 
-class PtyServer {
+class PtyServer : public SimServer {
 public:
     struct Options {
         std::string linkPath;  // when set: a symlink to the slave device, kept across replug()
     };
 
     explicit PtyServer(SimTnc& tnc, Options options = {});
-    PtyServer(const PtyServer&) = delete;
-    PtyServer& operator=(const PtyServer&) = delete;
     ~PtyServer();
 
     // Opens the pty and starts the thread; false with error() on failure.
@@ -42,32 +41,17 @@ public:
     bool replug();
     bool plugged() const;
 
-    // Runs fn(SimTnc&) under the radio's lock with the radio's clock brought
-    // up to now, then lets the server thread look at the TNC again.
-    template <class F>
-    decltype(auto) withTnc(F&& fn) {
-        Waker waker{*this};
-        std::lock_guard lock(tnc_.radio().mutex());
-        tnc_.radio().advance(steadyNowMs());
-        return fn(tnc_);
-    }
-
 private:
-    struct Waker {
-        PtyServer& server;
-        ~Waker() { server.wake(); }
-    };
     enum class Request { None, Unplug, Replug, Stop };
     struct State;
 
-    void wake();
+    void wake() override;
     void run();
     bool openPty();
     void closePty();
     bool request(Request what);
     void updateLink();
 
-    SimTnc& tnc_;
     Options options_;
     std::unique_ptr<State> state_;
     std::thread thread_;

@@ -12,17 +12,16 @@
 #include <thread>
 
 // tncsim
+#include "tncsim/SimServer.h"
 #include "tncsim/Clock.h"
 #include "tncsim/Radio.h"
 #include "tncsim/SimTnc.h"
 
 namespace tncsim {
 
-class TcpServer {
+class TcpServer : public SimServer {
 public:
     explicit TcpServer(SimTnc& tnc, std::uint16_t port = 0);
-    TcpServer(const TcpServer&) = delete;
-    TcpServer& operator=(const TcpServer&) = delete;
     ~TcpServer();
 
     // Binds 127.0.0.1:port (0 = any free port) and starts the thread.
@@ -34,26 +33,14 @@ public:
     bool clientConnected() const;
     std::uint64_t clientsAccepted() const;
 
-    template <class F>
-    decltype(auto) withTnc(F&& fn) {
-        Waker waker{*this};
-        std::lock_guard lock(tnc_.radio().mutex());
-        tnc_.radio().advance(steadyNowMs());
-        return fn(tnc_);
-    }
 
 private:
-    struct Waker {
-        TcpServer& server;
-        ~Waker() { server.wake(); }
-    };
     struct State;
 
-    void wake();
+    void wake() override;
     void run();
     void acceptClient();
 
-    SimTnc& tnc_;
     std::uint16_t requestedPort_;
     std::unique_ptr<State> state_;
     std::thread thread_;
