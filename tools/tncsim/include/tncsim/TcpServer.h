@@ -33,7 +33,6 @@ public:
     bool clientConnected() const;
     std::uint64_t clientsAccepted() const;
 
-
 private:
     struct State;
 
