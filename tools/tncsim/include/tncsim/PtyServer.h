@@ -18,7 +18,7 @@
 
 namespace tncsim {
 
-class PtyServer : public SimServer {
+class PtyServer final : public SimServer {
 public:
     struct Options {
         std::string linkPath;  // when set: a symlink to the slave device, kept across replug()

@@ -19,7 +19,7 @@
 
 namespace tncsim {
 
-class TcpServer : public SimServer {
+class TcpServer final : public SimServer {
 public:
     explicit TcpServer(SimTnc& tnc, std::uint16_t port = 0);
     ~TcpServer();
