@@ -1,0 +1,63 @@
+// The #BIN# wire format: the CRC of the data, the header line and its
+// parts, the report and abort lines, and the rule that turns a name from the
+// air into a plain file name. Everything here is pure text work, so the
+// parsers can be fed hostile input directly (tests and the fuzz target).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace norva {
+
+inline constexpr std::string_view kBinTag = "#BIN#";
+inline constexpr std::string_view kBinOk = "#OK#";
+inline constexpr std::string_view kBinNo = "#NO#";
+inline constexpr std::string_view kBinAbortTag = "#ABORT#";
+inline constexpr std::string_view kBinAbortLine = "\r#ABORT#\r";
+inline constexpr std::string_view kBinGoAhead = "#OK#\r";
+inline constexpr std::string_view kBinRefusal = "#NO#\r";
+inline constexpr std::string_view kBinTxReportTag = "#BIN-TX OK#";
+// The largest length a header may announce (the length fields are 32-bit signed).
+inline constexpr std::int64_t kBinMaxLength = 0x7fffffff;
+
+// CRC of the data bytes: polynomial 0x1021, bits fed in from the most
+// significant one, register starting at crc.
+std::uint16_t binCrc(std::uint16_t crc, std::string_view bytes);
+
+// Where a header starts in a text and where its line ends (the first CR
+// after the tag, or npos when the line is not complete yet).
+struct BinHeaderSpan {
+    std::size_t start = 0;
+    std::size_t lineEnd = std::string_view::npos;
+    bool complete() const { return lineEnd != std::string_view::npos; }
+};
+std::optional<BinHeaderSpan> findBinHeader(std::string_view text);
+
+// The announced length: the decimal number after the tag up to '#', CR, LF
+// or the end. Nothing when there are no digits, a sign, other characters,
+// or the value exceeds kBinMaxLength.
+std::optional<std::int64_t> binHeaderLength(std::string_view line);
+
+// The name part of a header line (tag to CR): what follows the last ':',
+// '#', '\' or '/'.
+std::string_view binHeaderName(std::string_view line);
+
+// A name from the air as a plain file name: the part after the last '/',
+// '\' or ':'. Nothing for an empty name, ".", "..", a name starting with '.'
+// or one holding control characters.
+std::optional<std::string> plainFileName(std::string_view name);
+
+// Names the automatic reception takes without asking: 1 to 12 characters,
+// shorter than 9 or holding a dot.
+bool autoBinNameUsable(std::string_view name);
+
+// "#BIN#<length>#<NAME>\r", with a leading CR for mailboxes.
+std::string binHeaderLine(std::int64_t length, std::string_view airName, bool mailbox);
+std::string binTxReport(std::uint16_t crc);
+std::string binRxReport(std::uint16_t crc);
+// The CRC of a sender report "#BIN-TX OK#<crc>" in a text, when there is a whole one.
+std::optional<std::uint16_t> findTxReport(std::string_view text);
+
+}  // namespace norva

@@ -1,0 +1,83 @@
+// CTransferJob: figures, the channel's roads for data, replies and notices,
+// the remote prompt and the files.log line of a job.
+#include "transfer/TransferJob.h"
+
+#include <cstdio>
+
+#include "channel/TncChannel.h"
+#include "hostmode/HostContext.h"
+#include "hostmode/Tnc.h"
+#include "platform/Clock.h"
+#include "platform/SystemLog.h"
+#include "platform/Text.h"
+#include "platform/UiPort.h"
+#include "transfer/TransferLog.h"
+
+namespace norva {
+
+CTransferJob::CTransferJob(CTncChannel& channel, std::filesystem::path path, std::string displayName,
+                           std::string_view type, bool promptAfter)
+    : path_(std::move(path)),
+      displayName_(std::move(displayName)),
+      type_(type),
+      promptAfter_(promptAfter),
+      channel_(channel) {}
+
+Clock& CTransferJob::clock() const { return channel_.tnc().context().clock; }
+Profile& CTransferJob::profile() const { return channel_.tnc().context().profile; }
+const std::filesystem::path& CTransferJob::programDir() const { return channel_.tnc().context().programDir; }
+std::int64_t CTransferJob::now() const { return clock().wallSeconds(); }
+
+void CTransferJob::updateFigures() {
+    const std::int64_t elapsed = now() - startTime_;
+    if (elapsed > 0) rate_ = done_ * 60 / elapsed;
+    if (rate_ != 0) minutesLeft_ = remaining_ / rate_ + 1;
+}
+
+void CTransferJob::sendData(std::string_view bytes) {
+    if (bytes.empty()) return;
+    channel_.sendOperation(FrameRecord{kKindInfo, bytes});
+}
+
+void CTransferJob::reply(std::string_view text) {
+    sendData(text);
+    channel_.show(text, kClassInputEcho);
+}
+
+void CTransferJob::notice(std::string_view text) { channel_.show(text, kClassTncEcho); }
+
+void CTransferJob::sendPrompt() { sendRemotePrompt(channel_, promptCall_); }
+
+void CTransferJob::playSound(std::string_view event) {
+    if (channel_.settings().messageBeep) channel_.ui().playSound(event, false);
+}
+
+void CTransferJob::writeFilesLog(std::string_view arrow, std::string_view outcome) {
+    const std::string line = filesLogLine(clock().localTime(), displayName_, arrow,
+                                          channel_.linkState().destCall(), fileLength_, rate_, outcome);
+    appendToFile(programDir() / "files.log", line);
+}
+
+std::string remotePromptText(std::string_view remoteCall, std::string_view ownCall,
+                             std::string_view callOverride, int hour, int minute) {
+    std::string text = "\r\r";
+    if (!remoteCall.empty()) {
+        text += remoteCall;
+        text += " de ";
+    }
+    text += callOverride.empty() ? std::string(ownCall) : toUpper(callOverride);
+    char clock[16];
+    std::snprintf(clock, sizeof clock, " (%02d:%02d)>", hour, minute);
+    text += clock;
+    return text;
+}
+
+void sendRemotePrompt(CTncChannel& channel, std::string_view callOverride) {
+    const LocalTime t = channel.tnc().context().clock.localTime();
+    const std::string text = remotePromptText(channel.linkState().destCall(), channel.linkState().myCall(),
+                                              callOverride, t.hour, t.minute);
+    channel.sendOperation(FrameRecord{kKindInfo, text});
+    channel.show(text, kClassInputEcho);
+}
+
+}  // namespace norva

@@ -1,0 +1,75 @@
+// The entry points that make transfer jobs and the automatic #BIN# reception.
+#include "transfer/Transfers.h"
+
+#include "channel/TncChannel.h"
+#include "hostmode/HostContext.h"
+#include "hostmode/Tnc.h"
+#include "transfer/BinProtocol.h"
+#include "transfer/BinReceiveJob.h"
+#include "transfer/BinSendJob.h"
+#include "transfer/TextJobs.h"
+
+namespace norva {
+
+std::unique_ptr<CChannelJob> makeMemoryTextJob(CTncChannel& channel, std::string oemText, std::string name,
+                                               bool promptAfter) {
+    return std::make_unique<CClipSendJob>(channel, std::move(name), std::move(oemText), promptAfter);
+}
+
+std::unique_ptr<CChannelJob> makeClipboardJob(CTncChannel& channel, std::string oemText) {
+    return makeMemoryTextJob(channel, std::move(oemText), "Clip", false);
+}
+
+std::unique_ptr<CChannelJob> makeTextFileSendJob(CTncChannel& channel, const std::filesystem::path& file,
+                                                 bool stampAndEnd, bool promptAfter, std::string promptCall) {
+    return CTextSendJob::create(channel, file, stampAndEnd, promptAfter, std::move(promptCall));
+}
+
+std::unique_ptr<CChannelJob> makeBinSendJob(CTncChannel& channel, const std::filesystem::path& file,
+                                            bool promptAfter) {
+    return CBinSendJob::create(channel, file, promptAfter);
+}
+
+std::unique_ptr<CChannelJob> makeBinReceiveJob(CTncChannel& channel, const std::filesystem::path& target,
+                                               bool promptAfter, DiskLimits limits) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(target, ec))
+        return CBinReceiveJob::intoDirectory(channel, target, promptAfter, std::move(limits));
+    return CBinReceiveJob::intoFile(channel, target, promptAfter, std::move(limits));
+}
+
+std::unique_ptr<CChannelJob> makeCaptureJob(CTncChannel& channel, const std::filesystem::path& file,
+                                            bool promptAfter, bool create, DiskLimits limits) {
+    return std::make_unique<CTextCaptureJob>(channel, file, promptAfter, create, std::move(limits));
+}
+
+std::unique_ptr<CChannelJob> makeLogCaptureJob(CTncChannel& channel, std::string_view path) {
+    return makeCaptureJob(channel, std::filesystem::path(std::string(path)), false, false);
+}
+
+bool enqueueTransfer(CTncChannel& channel, std::unique_ptr<CChannelJob> job) {
+    return job && channel.transferQueue().add(std::move(job));
+}
+
+AutoBinOutcome autoBin(CTncChannel& channel, std::string_view text, DiskLimits limits) {
+    const auto span = findBinHeader(text);
+    if (!span) return AutoBinOutcome::NoHeader;
+    if (channel.job(JobSlot::Send) || channel.job(JobSlot::FileReceive)) return AutoBinOutcome::Busy;
+    if (span->complete()) {
+        // A plain name that is merely too long goes to the operator; a
+        // hostile one is refused by the job, which creates nothing then.
+        const std::string_view line = text.substr(span->start, span->lineEnd - span->start);
+        const auto name = plainFileName(binHeaderName(line));
+        if (name && !autoBinNameUsable(*name)) return AutoBinOutcome::AskOperator;
+    }
+    const HostContext& ctx = channel.tnc().context();
+    const std::filesystem::path dir = frameDirectory(ctx.profile, "BinReadFileDir", ctx.programDir);
+    channel.setJob(JobSlot::FileReceive, CBinReceiveJob::intoDirectory(channel, dir, false, std::move(limits)));
+    return AutoBinOutcome::Started;
+}
+
+bool startAutoBin(CTncChannel& channel, std::string_view headerLine) {
+    return autoBin(channel, headerLine) == AutoBinOutcome::Started;
+}
+
+}  // namespace norva
