@@ -1,0 +1,49 @@
+// The file areas a remote station works in, and the boundary around them.
+// A normal station names entries of its current directory only; every file
+// or directory a command touches is resolved to its real path (symbolic
+// links included) and must lie inside the area. Names typed on the air are
+// matched against the directory's entries ignoring case; the path that is
+// opened keeps the case it has on disk.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace norva {
+
+class Profile;
+
+// The real path of the directory a frame key names, when that area is
+// configured: the key is set, does not name the program directory, and the
+// directory exists.
+std::optional<std::filesystem::path> configuredArea(const Profile& profile,
+                                                    const std::filesystem::path& programDir,
+                                                    std::string_view key);
+
+// A name from the air reduced to a plain file name: the part after the last
+// "/", "\" or ":". Nothing when that is empty, ".", "..", starts with "." or
+// holds a control character.
+std::optional<std::string> plainName(std::string_view name);
+// True when the name is already plain (no separators at all) and acceptable.
+bool isPlainName(std::string_view name);
+
+// The entry of dir with this name: the exact name when it exists, else the
+// first entry (in name order) whose name equals it ignoring case.
+std::optional<std::filesystem::path> findEntry(const std::filesystem::path& dir, std::string_view name);
+
+// The real path of p when it exists and lies inside root (a real path
+// itself), root included.
+std::optional<std::filesystem::path> realInside(const std::filesystem::path& root,
+                                                const std::filesystem::path& p);
+
+// The mount table entry that holds a path: (source, file system type).
+struct MountInfo {
+    std::string mountPoint;
+    std::string source;
+    std::string type;
+};
+MountInfo mountOf(const std::filesystem::path& p);
+
+}  // namespace norva

@@ -1,0 +1,280 @@
+// //DOS: finding the program in the run area, starting it with posix_spawn,
+// and the run job that collects its output.
+#include "remote/RunJob.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "app/AppSettings.h"
+#include "channel/TncChannel.h"
+#include "hostmode/HostContext.h"
+#include "hostmode/Tnc.h"
+#include "platform/Cp437.h"
+#include "platform/Text.h"
+#include "remote/RemoteArea.h"
+#include "remote/RemoteSeams.h"
+#include "remote/RemoteServer.h"
+#include "remote/RemoteText.h"
+
+extern char** environ;
+
+namespace norva {
+
+namespace rt = remote_text;
+namespace fs = std::filesystem;
+
+// ---- ChildProcess ----
+
+namespace {
+
+// The posix_spawn attribute and file-action objects, destroyed on every path.
+struct SpawnSetup {
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attr;
+    SpawnSetup() {
+        posix_spawn_file_actions_init(&actions);
+        posix_spawnattr_init(&attr);
+    }
+    ~SpawnSetup() {
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attr);
+    }
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
+};
+
+std::vector<char*> pointers(std::vector<std::string>& strings) {
+    std::vector<char*> out;
+    for (std::string& s : strings) out.push_back(s.data());
+    out.push_back(nullptr);
+    return out;
+}
+
+}  // namespace
+
+std::unique_ptr<ChildProcess> ChildProcess::start(const Spec& spec, std::string* error) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) {
+        if (error) *error = std::strerror(errno);
+        return nullptr;
+    }
+    SpawnSetup setup;
+    posix_spawn_file_actions_addopen(&setup.actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&setup.actions, fds[1], 1);
+    posix_spawn_file_actions_adddup2(&setup.actions, fds[1], 2);
+    posix_spawn_file_actions_addchdir_np(&setup.actions, spec.cwd.c_str());
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+    // The TNC ports and every other descriptor of the engine stay with the engine.
+    posix_spawn_file_actions_addclosefrom_np(&setup.actions, 3);
+#endif
+    // Its own process group, so a time-out ends whatever it started too.
+    sigset_t none;
+    sigset_t defaults;
+    sigemptyset(&none);
+    sigemptyset(&defaults);
+    for (int sig : {SIGPIPE, SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGCHLD}) sigaddset(&defaults, sig);
+    posix_spawnattr_setpgroup(&setup.attr, 0);
+    posix_spawnattr_setsigmask(&setup.attr, &none);
+    posix_spawnattr_setsigdefault(&setup.attr, &defaults);
+    posix_spawnattr_setflags(&setup.attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+    std::vector<std::string> argv = spec.argv;
+    std::vector<std::string> env = spec.env;
+    std::vector<char*> argvp = pointers(argv);
+    std::vector<char*> envp = pointers(env);
+    char** envArg = spec.env.empty() ? environ : envp.data();
+    pid_t pid = -1;
+    const int rc = spec.searchPath
+                       ? ::posix_spawnp(&pid, spec.program.c_str(), &setup.actions, &setup.attr, argvp.data(), envArg)
+                       : ::posix_spawn(&pid, spec.program.c_str(), &setup.actions, &setup.attr, argvp.data(), envArg);
+    ::close(fds[1]);
+    if (rc != 0) {
+        ::close(fds[0]);
+        if (error) *error = std::strerror(rc);
+        return nullptr;
+    }
+    ::fcntl(fds[0], F_SETFL, ::fcntl(fds[0], F_GETFL) | O_NONBLOCK);
+    return std::unique_ptr<ChildProcess>(new ChildProcess(pid, fds[0]));
+}
+
+ChildProcess::~ChildProcess() {
+    if (!reaped_) {
+        kill();
+        int status = 0;
+        // After SIGKILL the wait ends as soon as the kernel has torn the process down.
+        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void ChildProcess::readAvailable(std::string& out, std::size_t limit) {
+    if (fd_ < 0) return;
+    char buf[4096];
+    for (;;) {
+        const ssize_t n = ::read(fd_, buf, sizeof buf);
+        if (n > 0) {
+            const std::size_t room = out.size() < limit ? limit - out.size() : 0;
+            out.append(buf, std::min(room, static_cast<std::size_t>(n)));
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n == 0) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+        return;
+    }
+}
+
+bool ChildProcess::ended() {
+    if (reaped_) return true;
+    int status = 0;
+    const pid_t r = ::waitpid(pid_, &status, WNOHANG);
+    if (r == pid_ || (r < 0 && errno == ECHILD)) reaped_ = true;
+    return reaped_;
+}
+
+void ChildProcess::kill() {
+    if (reaped_) return;
+    ::kill(-pid_, SIGKILL);
+    ::kill(pid_, SIGKILL);
+}
+
+// ---- CRunJob ----
+
+std::string programOutputToOem(std::string_view bytes) {
+    std::string text;
+    text.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') continue;
+        text += bytes[i] == '\n' ? '\r' : bytes[i];
+    }
+    return utf8ToOem(text);
+}
+
+CRunJob::CRunJob(CTncChannel& ch, RemoteTransfers& transfers, std::unique_ptr<ChildProcess> child,
+                 std::int64_t limitMs, std::size_t outputLimit)
+    : ch_(ch), transfers_(transfers), child_(std::move(child)), limitMs_(limitMs), outputLimit_(outputLimit),
+      startMs_(now()) {}
+
+std::int64_t CRunJob::now() const { return ch_.tnc().context().clock.monotonicMs(); }
+
+void CRunJob::enter(State next) {
+    state_ = next;
+    if (next == State::TimedOut) {
+        child_->kill();
+        child_.reset();
+        remoteReply(ch_, rt::kTimeout);
+        sendRemotePrompt(ch_);
+    } else if (next == State::Delivered) {
+        child_.reset();
+        std::string text = programOutputToOem(output_);
+        // The memory text takes this job's place in the send slot.
+        if (text.empty() || !transfers_.sendMemoryText(ch_, "Run", std::move(text), true)) sendRemotePrompt(ch_);
+    }
+}
+
+int CRunJob::tick() {
+    if (state_ != State::Running) return 0;
+    child_->readAvailable(output_, outputLimit_);
+    if (child_->ended()) {
+        child_->readAvailable(output_, outputLimit_);
+        enter(State::Delivered);
+        return 0;
+    }
+    if (now() - startMs_ > limitMs_) {
+        enter(State::TimedOut);
+        return 0;
+    }
+    return 1;
+}
+
+// ---- //DOS ----
+
+namespace {
+
+std::optional<fs::path> runArea(CTncChannel& ch) {
+    const HostContext& ctx = ch.tnc().context();
+    if (auto area = configuredArea(ctx.profile, ctx.programDir, "RunDir")) return area;
+    if (!ch.superuser()) return std::nullopt;
+    std::error_code ec;
+    const fs::path dir = fs::canonical(directoryOf(ctx.profile, ctx.programDir, DirKey::Run, false), ec);
+    if (!ec && fs::is_directory(dir, ec)) return dir;
+    return fs::weakly_canonical(ctx.programDir, ec);
+}
+
+// An executable regular file of the run area, by a name typed on the air.
+std::optional<fs::path> runFile(const fs::path& area, const std::string& name) {
+    if (!isPlainName(name)) return std::nullopt;
+    const auto entry = findEntry(area, name);
+    if (!entry) return std::nullopt;
+    auto real = realInside(area, *entry);
+    std::error_code ec;
+    if (!real || !fs::is_regular_file(*real, ec)) return std::nullopt;
+    return real;
+}
+
+}  // namespace
+
+void RemoteServer::runProgram(CTncChannel& ch, std::string_view argument) {
+    const std::string text = oemToUtf8(argument);
+    const auto blank = text.find(' ');
+    const std::string word = text.substr(0, blank);
+    const std::string params = blank == std::string::npos ? std::string() : text.substr(blank + 1);
+    const auto area = runArea(ch);
+
+    ChildProcess::Spec spec;
+    spec.cwd = currentDir(ch);
+    bool viaShell = false;
+    std::optional<fs::path> program;
+    if (area) program = runFile(*area, word);
+    if (area && !program && word.find('.') == std::string::npos) program = runFile(*area, word + ".sh");
+    std::optional<fs::path> marker;
+    if (area && !program && word.find('.') == std::string::npos) marker = runFile(*area, word + ".int");
+    if (program) {
+        spec.program = *program;
+        spec.argv.push_back(program->filename().string());
+    } else if (marker && !ch.superuser()) {
+        // A marker lets a normal station use a system command by that name
+        // (spelled as the marker is), still without a shell.
+        spec.program = marker->stem();
+        spec.searchPath = true;
+        spec.argv.push_back(marker->stem().string());
+    } else if (ch.superuser() && !text.empty()) {
+        spec.program = "/bin/sh";
+        spec.argv = {"sh", "-c", text};
+        viaShell = true;
+    } else {
+        remoteReply(ch, rt::kRunNotFound);
+        sendRemotePrompt(ch);
+        return;
+    }
+    if (!viaShell)
+        for (std::string_view arg : splitBlanks(params)) spec.argv.emplace_back(arg);
+    if (!ch.superuser()) spec.env = {"PATH=/usr/local/bin:/usr/bin:/bin", "HOME=" + spec.cwd.string(), "LANG=C.UTF-8"};
+
+    remoteReply(ch, rt::kProgramStarted);
+    if (ch.job(JobSlot::Send)) {
+        remoteReply(ch, rt::kOtherProgram);
+        sendRemotePrompt(ch);
+        return;
+    }
+    std::string error;
+    auto child = ChildProcess::start(spec, &error);
+    if (!child) {
+        remoteReply(ch, rt::kCannotStart);
+        sendRemotePrompt(ch);
+        return;
+    }
+    ch.setJob(JobSlot::Send, std::make_unique<CRunJob>(ch, transfers_, std::move(child), options_.runLimitMs,
+                                                       options_.runOutputLimit));
+}
+
+}  // namespace norva
