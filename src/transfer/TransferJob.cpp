@@ -21,6 +21,7 @@ CTransferJob::CTransferJob(CTncChannel& channel, std::filesystem::path path, std
       displayName_(std::move(displayName)),
       type_(type),
       promptAfter_(promptAfter),
+      peerCall_(channel.linkState().destCall()),
       channel_(channel) {}
 
 Clock& CTransferJob::clock() const { return channel_.tnc().context().clock; }
@@ -53,8 +54,9 @@ void CTransferJob::playSound(std::string_view event) {
 }
 
 void CTransferJob::writeFilesLog(std::string_view arrow, std::string_view outcome) {
-    const std::string line = filesLogLine(clock().localTime(), displayName_, arrow,
-                                          channel_.linkState().destCall(), fileLength_, rate_, outcome);
+    const std::string& dest = channel_.linkState().destCall();
+    const std::string line = filesLogLine(clock().localTime(), displayName_, arrow, dest.empty() ? peerCall_ : dest,
+                                          fileLength_, rate_, outcome);
     appendToFile(programDir() / "files.log", line);
 }
 

@@ -100,6 +100,9 @@ protected:
     bool cancelled_ = false;
     bool promptAfter_ = false;
     std::string promptCall_;
+    // The station at the other end, kept for files.log: a disconnect clears
+    // the channel's destination before the job goes.
+    std::string peerCall_;
 
 private:
     CTncChannel& channel_;
