@@ -104,7 +104,7 @@ void HeadlessConsole::choose(std::string_view args) {
 void HeadlessConsole::send(std::string oem, int kind) {
     const int slot = slot_.load();
     engine_.post([&engine = engine_, err = err_, slot, oem = std::move(oem), kind] {
-        HostContext& ctx = engine.context();
+        ChannelContext& ctx = engine.context();
         const bool echo = kind != kKindCommand && ctx.profile.getInt(linkSection(slot), "InputEcho", 0) != 0;
         if (ctx.channels.sendToChannel(slot, oem, kind, echo)) return;
         std::fprintf(err, "norva: there is no channel [%d/%d]\n", tncOfSlot(slot), channelOfSlot(slot));

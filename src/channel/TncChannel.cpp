@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "channel/ChannelContext.h"
 #include "channel/ChannelHooks.h"
 #include "channel/ChannelRegistry.h"
 #include "hostmode/HostContext.h"
@@ -26,15 +27,22 @@ std::string remoteDirOf(const HostContext& ctx) {
 
 }  // namespace
 
-CTncChannel::CTncChannel(CTnc& tnc, int number)
+ChannelContext::ChannelContext(HostContext base) : HostContext(std::move(base)) {
+    makeChannel = [this](CTnc& tnc, int number) -> std::unique_ptr<HostChannel> {
+        return std::make_unique<CTncChannel>(tnc, number, channels);
+    };
+}
+
+CTncChannel::CTncChannel(CTnc& tnc, int number, ChannelRegistry& registry)
     : tnc_(tnc),
+      registry_(registry),
       number_(number),
       slot_(slotOf(tnc.number(), number)),
       settings_(readChannelSettings(tnc.context().profile, tnc.context().log, slot_)),
       remoteDir_(remoteDirOf(tnc.context())),
       linkState_(*this),
-      sink_(tnc.context().channels, tnc.context().ui, slot_, COutputSink::ToWindow) {
-    ChannelRegistry& reg = registry();
+      sink_(registry, tnc.context().ui, slot_, COutputSink::ToWindow) {
+    ChannelRegistry& reg = registry_;
     reg.enter(slot_, this);
     superuser_ = linkState_.myCall() == "REMOTE";
     reg.setConverseGroup(slot_, isConverseConsole() ? 1 : 0);
@@ -70,7 +78,6 @@ void CTncChannel::createStandingJobs() {
 int CTncChannel::tncNumber() const { return tnc_.number(); }
 bool CTncChannel::isRemoteConsole() const { return tnc_.isDummy() && number_ == 1; }
 bool CTncChannel::isConverseConsole() const { return tnc_.isDummy() && number_ == 2; }
-ChannelRegistry& CTncChannel::registry() const { return tnc_.context().channels; }
 UiPort& CTncChannel::ui() const { return tnc_.context().ui; }
 
 void CTncChannel::reportToDde(const ReceiveRecord& record) {

@@ -19,6 +19,7 @@
 #include "channel/ReceiveRecord.h"
 #include "channel/TransferQueue.h"
 #include "hostmode/FrameRecord.h"
+#include "hostmode/HostChannel.h"
 
 namespace norva {
 
@@ -27,29 +28,28 @@ class ChannelDdeObject;
 class ChannelRegistry;
 class UiPort;
 
-enum class PollMode { StatusOnly = -1, Normal = 0, ForceGet = 1 };
-
 // Colour classes the channel itself writes in.
 inline constexpr int kClassTncEcho = 2;    // program notices
 inline constexpr int kClassInputEcho = 3;  // text the station itself sent
 
-class CTncChannel {
+class CTncChannel final : public HostChannel {
 public:
     // Registers in the channel table, reads the Link<slot> settings and
     // creates the standing jobs.
-    CTncChannel(CTnc& tnc, int number);
+    CTncChannel(CTnc& tnc, int number, ChannelRegistry& registry);
     // Writes the settings back, destroys the jobs, leaves the channel table.
-    ~CTncChannel();
+    ~CTncChannel() override;
     CTncChannel(const CTncChannel&) = delete;
     CTncChannel& operator=(const CTncChannel&) = delete;
 
     // ---- from the poll engine ----
     // Every reply for this channel arrives here.
-    int receiveEntry(int kind, std::string_view data);
+    int receiveEntry(int kind, std::string_view data) override;
     // Shows the receive record's text (unless a file is being received) and empties it.
     void flushToOutput();
     // One channel poll; true when the TNC is out of sync afterwards.
-    bool poll(PollMode mode);
+    bool poll(PollMode mode) override;
+    void initialiseLink() override { linkState_.initialise(); }
     // Cuts the data into Packlen pieces; each is sent and its reply read.
     // A command may be a local one (PACKLEN, PWD) that never reaches the TNC.
     void sendOperation(const FrameRecord& frame);
@@ -95,7 +95,7 @@ public:
     void refreshStatusBar();
 
     // ---- identity and state ----
-    int number() const { return number_; }
+    int number() const override { return number_; }
     int slot() const { return slot_; }
     int tncNumber() const;
     CTnc& tnc() const { return tnc_; }
@@ -105,7 +105,7 @@ public:
     const CLinkState& linkState() const { return linkState_; }
     const ReceiveRecord& received() const { return rx_; }
     void clearReceived() { rx_.length = 0; }
-    ChannelRegistry& registry() const;
+    ChannelRegistry& registry() const { return registry_; }
     UiPort& ui() const;
 
     ChannelSettings& settings() { return settings_; }
@@ -156,6 +156,7 @@ private:
     void sendTitle();
 
     CTnc& tnc_;
+    ChannelRegistry& registry_;
     int number_;
     int slot_;
     ChannelSettings settings_;

@@ -154,8 +154,9 @@ void ChannelSettingsDialog::fillChannels(int tnc) {
 void ChannelSettingsDialog::choose(int slot) {
     slot_ = slot;
     channels_->setCurrentIndex(std::max(0, channels_->findData(channelOfSlot(slot))));
-    loaded_ = frame_.engine()->call([slot](CHostMode& hm) -> std::optional<ChannelSettings> {
-        CTncChannel* channel = EngineLink::channelOf(hm, slot);
+    EngineLink* link = frame_.engine();
+    loaded_ = link->call([link, slot](CHostMode&) -> std::optional<ChannelSettings> {
+        CTncChannel* channel = link->channelOf(slot);
         if (!channel)
             return std::nullopt;
         return channel->settings();
@@ -207,8 +208,9 @@ void ChannelSettingsDialog::apply(bool write) {
     s.maxReviewTime = review_->currentData().toInt();
     frame_.setMessageBeep(slot, s.messageBeep);
     loaded_ = s;
-    frame_.engine()->call([slot, s, write](CHostMode& hm) {
-        CTncChannel* channel = EngineLink::channelOf(hm, slot);
+    EngineLink* link = frame_.engine();
+    link->call([link, slot, s, write](CHostMode& hm) {
+        CTncChannel* channel = link->channelOf(slot);
         if (!channel)
             return;
         ChannelSettings& live = channel->settings();

@@ -35,26 +35,26 @@ void EngineLink::shutdown() {
     stopper.join();
 }
 
-CTncChannel* EngineLink::channelOf(CHostMode& hostMode, int slot) {
-    return hostMode.context().channels.channel(slot);
+CTncChannel* EngineLink::channelOf(int slot) {
+    return engine_.context().channels.channel(slot);
 }
 
 void EngineLink::sendLine(int slot, std::string oemBytes, int kind, bool echo) {
-    post([slot, bytes = std::move(oemBytes), kind, echo](CHostMode& hm) {
-        hm.context().channels.sendToChannel(slot, bytes, kind, echo);
+    post([this, slot, bytes = std::move(oemBytes), kind, echo](CHostMode&) {
+        engine_.context().channels.sendToChannel(slot, bytes, kind, echo);
     });
 }
 
 void EngineLink::holdForReview(int slot) {
-    post([slot](CHostMode& hm) {
-        if (CTncChannel* channel = channelOf(hm, slot))
+    post([this, slot](CHostMode& hm) {
+        if (CTncChannel* channel = channelOf(slot))
             channel->holdForReview(hm.context().clock.wallSeconds());
     });
 }
 
 void EngineLink::resumePolling(int slot) {
-    post([slot](CHostMode& hm) {
-        if (CTncChannel* channel = channelOf(hm, slot))
+    post([this, slot](CHostMode&) {
+        if (CTncChannel* channel = channelOf(slot))
             channel->resumePolling();
     });
 }
@@ -64,16 +64,16 @@ void EngineLink::resumePolling(int slot) {
 namespace norva {
 
 void EngineLink::setTopLink(int slot) {
-    post([slot](CHostMode& hm) { hm.context().channels.activate(slot); });
+    post([this, slot](CHostMode&) { engine_.context().channels.activate(slot); });
 }
 
 void EngineLink::setMainWindowActive(bool on) {
-    post([on](CHostMode& hm) { hm.context().channels.setMainWindowActive(on); });
+    post([this, on](CHostMode&) { engine_.context().channels.setMainWindowActive(on); });
 }
 
 void EngineLink::setConnectMsg(int slot, bool on) {
-    post([slot, on](CHostMode& hm) {
-        if (CTncChannel* channel = channelOf(hm, slot))
+    post([this, slot, on](CHostMode&) {
+        if (CTncChannel* channel = channelOf(slot))
             channel->settings().connectMsg = on;
     });
 }

@@ -43,17 +43,18 @@ public:
                 return R{};
         }
         QEventLoop loop;
+        // Wakes the loop once the work has run, or when the engine drops it
+        // during shutdown: either way the work's copy of the waker goes.
+        std::shared_ptr<void> waker(nullptr, [&loop](void*) { wakeLoop(loop); });
         if constexpr (std::is_void_v<R>) {
-            engine_.post([this, fn = std::move(fn), &loop]() mutable {
+            engine_.post([this, fn = std::move(fn), waker = std::move(waker)]() mutable {
                 fn(engine_.hostMode());
-                wakeLoop(loop);
             });
             loop.exec();
         } else {
             auto result = std::make_shared<std::optional<R>>();
-            engine_.post([this, fn = std::move(fn), result, &loop]() mutable {
+            engine_.post([this, fn = std::move(fn), result, waker = std::move(waker)]() mutable {
                 result->emplace(fn(engine_.hostMode()));
-                wakeLoop(loop);
             });
             loop.exec();
             return result->has_value() ? std::move(**result) : R{};
@@ -75,7 +76,7 @@ public:
     void setConnectMsg(int slot, bool on);
 
     // The channel of a slot, engine thread only.
-    static CTncChannel* channelOf(CHostMode& hostMode, int slot);
+    CTncChannel* channelOf(int slot);
 
 private:
     static void wakeLoop(QEventLoop& loop);

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string_view>
 
-#include "channel/ChannelRegistry.h"
+#include "hostmode/HostChannel.h"
 #include "hostmode/TncPort.h"
 
 namespace norva {
@@ -35,8 +35,8 @@ struct HostContext {
     // Receives a line for every change of a TNC's link state (open, in sync,
     // out of sync, closed) when set; for diagnosis and tests.
     std::function<void(std::string_view)> trace{};
-    // The program-wide channel tables and hooks (one per engine).
-    ChannelRegistry channels{};
+    // Makes the channel objects of every TNC (the layer above supplies them).
+    ChannelFactory makeChannel{};
 };
 
 }  // namespace norva

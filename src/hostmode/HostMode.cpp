@@ -1,7 +1,6 @@
 // CHostMode: TNC table and the poll step.
 #include "hostmode/HostMode.h"
 
-#include "channel/TncChannel.h"
 #include "platform/Profile.h"
 #include "platform/Text.h"
 #include "platform/UiPort.h"
@@ -117,9 +116,10 @@ int CHostMode::pollStep() {
 }
 
 void CHostMode::plainStep(CTnc& tnc) {
-    bool lost = tnc.channel(0)->poll(PollMode::Normal);
+    HostChannel* monitor = tnc.channel(0);
+    bool lost = monitor ? monitor->poll(PollMode::Normal) : false;
     if (!lost) {
-        CTncChannel* ch = tnc.channel(sequential_);
+        HostChannel* ch = tnc.channel(sequential_);
         lost = ch ? ch->poll(PollMode::Normal) : false;
     }
     if (!lost) {
@@ -143,7 +143,7 @@ void CHostMode::plainStep(CTnc& tnc) {
 void CHostMode::extendedStep(CTnc& tnc, const std::string& list) {
     for (const char byte : list) {
         const int number = static_cast<unsigned char>(byte) - 1;
-        CTncChannel* ch = tnc.channel(number);
+        HostChannel* ch = tnc.channel(number);
         if (!ch) {
             resetRoundRobin();
             return;
@@ -163,7 +163,7 @@ void CHostMode::extendedStep(CTnc& tnc, const std::string& list) {
 }
 
 void CHostMode::statusRound(CTnc& tnc) {
-    CTncChannel* ch = tnc.channel(listChannel_);
+    HostChannel* ch = tnc.channel(listChannel_);
     const bool lost = ch ? ch->poll(PollMode::StatusOnly) : false;
     if (!lost) {
         if (tnc.reinitPending()) reinitialise(tnc);

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <fstream>
 
-#include "channel/TncChannel.h"
 #include "hostmode/VirtualTnc.h"
 #include "platform/Clock.h"
 #include "platform/Profile.h"
@@ -47,8 +46,10 @@ CTnc::CTnc(HostContext& ctx, int number)
         minFreeBuffer_ = ctx.profile.getInt(sec, "MinFreeBuffer", 500);
         delayTime_ = clampedSetting(ctx, sec, "DelayTime", 250, 25, 1000);
     }
+    // Without a factory (the link tested on its own) the TNC has no channel objects.
+    if (!ctx.makeChannel) return;
     for (int c = 0; c <= channelCount_; ++c)
-        channels_[static_cast<std::size_t>(c)] = std::make_unique<CTncChannel>(*this, c);
+        channels_[static_cast<std::size_t>(c)] = ctx.makeChannel(*this, c);
 }
 
 CTnc::~CTnc() {
@@ -56,7 +57,7 @@ CTnc::~CTnc() {
     for (auto& ch : channels_) ch.reset();
 }
 
-CTncChannel* CTnc::channel(int n) const {
+HostChannel* CTnc::channel(int n) const {
     if (n < 0 || n > channelCount_) return nullptr;
     return channels_[static_cast<std::size_t>(n)].get();
 }
@@ -95,7 +96,8 @@ int CTnc::start() {
         return -1;
     }
     const int result = outcome == OpenOutcome::AlreadyOpen ? 0 : 1;
-    CTncChannel* monitor = channel(0);
+    HostChannel* monitor = channel(0);
+    if (!monitor) return result;
     monitor->poll(PollMode::Normal);
     if (outOfSync_) return result;
     sendFrame(*monitor, {kKindCommand, "MUISC"});
@@ -201,9 +203,9 @@ void CTnc::stop() {
     if (!open_) return;
     logLine("Stop ...->  disconnected\r\n");
     status(tncName_ + " disconnect...");
-    CTncChannel* monitor = channel(0);
-    sendFrame(*monitor, {kKindCommand, "MN"});
-    if (receiveReply(monitor)) {
+    HostChannel* monitor = channel(0);
+    if (monitor) sendFrame(*monitor, {kKindCommand, "MN"});
+    if (monitor && receiveReply(monitor)) {
         sendInitFile(InitFile::Exit);
         status(tncName_ + " switch to Terminal Mode...");
         if (port_.kind() != PortKind::Dde) {
@@ -243,7 +245,8 @@ void CTnc::sendInitFile(InitFile which) {
     in.read(text.data(), static_cast<std::streamsize>(text.size()));
     text.resize(static_cast<std::size_t>(in.gcount()));
 
-    CTncChannel* monitor = channel(0);
+    HostChannel* monitor = channel(0);
+    if (!monitor) return;
     std::size_t pos = 0;
     while (pos < text.size()) {
         const std::size_t end = text.find_first_of("\r\n", pos);
@@ -259,7 +262,8 @@ void CTnc::sendInitFile(InitFile which) {
 
 void CTnc::initChannels() {
     status(tncName_ + " init Channels...");
-    for (int c = 0; c <= channelCount_; ++c) channel(c)->linkState().initialise();
+    for (int c = 0; c <= channelCount_; ++c)
+        if (HostChannel* ch = channel(c)) ch->initialiseLink();
     status("");
 }
 

@@ -11,12 +11,11 @@
 #include <string_view>
 
 #include "hostmode/FrameRecord.h"
+#include "hostmode/HostChannel.h"
 #include "hostmode/HostContext.h"
 #include "hostmode/TncPort.h"
 
 namespace norva {
-
-class CTncChannel;
 
 inline constexpr int kDummyTnc = 5;
 inline constexpr int kMaxChannels = 20;
@@ -51,8 +50,8 @@ public:
     void initChannels();
 
     // Codec.
-    int sendFrame(const CTncChannel& channel, const FrameRecord& frame);
-    int receiveReply(CTncChannel* expected);
+    int sendFrame(const HostChannel& channel, const FrameRecord& frame);
+    int receiveReply(HostChannel* expected);
     void flush();
 
     // Poll engine: the extended poll's channel list, or nullopt-like markers.
@@ -81,7 +80,7 @@ public:
     int delayTime() const { return delayTime_; }
     const std::string& name() const { return tncName_; }
     const std::string& qrg() const { return qrg_; }
-    CTncChannel* channel(int n) const;
+    HostChannel* channel(int n) const;
     CTncPort& port() { return port_; }
     HostContext& context() { return ctx_; }
     // Reply buffer after a reception (byte 0 channel, byte 1 code, payload from 2).
@@ -95,8 +94,8 @@ private:
     void writeBytes(std::string_view bytes);
     void logLine(std::string_view what);
     void status(std::string_view text);
-    void deliver(CTncChannel* to, int kind, std::string_view text);
-    bool completeReply(CTncChannel* expected);
+    void deliver(HostChannel* to, int kind, std::string_view text);
+    bool completeReply(HostChannel* expected);
     bool reopenPort();
     void giveUp();
     void resetResync();
@@ -115,7 +114,7 @@ private:
     int resyncSinceReopen_ = 0;
     std::string tncName_;
     std::string qrg_;
-    std::array<std::unique_ptr<CTncChannel>, kMaxChannels + 1> channels_;
+    std::array<std::unique_ptr<HostChannel>, kMaxChannels + 1> channels_;
     CTncPort port_;
     std::array<std::uint8_t, kRxBufferSize> rx_{};
     int readIndex_ = 0;

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "channel/TncChannel.h"
 #include "hostmode/Tnc.h"
 #include "platform/Clock.h"
 
@@ -14,7 +13,7 @@ namespace {
 constexpr int kReplyLimitMs = 2000;
 }
 
-int CTnc::sendFrame(const CTncChannel& channel, const FrameRecord& frame) {
+int CTnc::sendFrame(const HostChannel& channel, const FrameRecord& frame) {
     if (frame.data.empty()) return 0;
     if (!open_) return 1;
     std::array<std::uint8_t, 259> out{};
@@ -37,14 +36,14 @@ std::span<const std::uint8_t> CTnc::replyBytes() const {
     return std::span(rx_).first(static_cast<std::size_t>(std::clamp(byteCount_, 0, kRxBufferSize)));
 }
 
-void CTnc::deliver(CTncChannel* to, int kind, std::string_view text) {
+void CTnc::deliver(HostChannel* to, int kind, std::string_view text) {
     if (!to) return;
     // Link status, monitor and connected data: the station is busy.
     if (kind >= kKindLinkStatus && kind != kKindLAnswer) ++traffic_;
     to->receiveEntry(kind, text);
 }
 
-bool CTnc::completeReply(CTncChannel* expected) {
+bool CTnc::completeReply(HostChannel* expected) {
     const int code = rx_[1];
     if (code == 0) {
         if (expected) deliver(expected, 0, {});
@@ -73,7 +72,7 @@ bool CTnc::completeReply(CTncChannel* expected) {
     return true;
 }
 
-int CTnc::receiveReply(CTncChannel* expected) {
+int CTnc::receiveReply(HostChannel* expected) {
     if (!open_) return 1;
     readIndex_ = byteCount_ = 0;
     std::fill_n(rx_.begin(), kMaxReply, 0xFF);

@@ -190,7 +190,7 @@ struct ChannelRig : BasicHostRig<ChannelUi> {
     void appendIni(const std::string& text) { dir.write("norva.ini", dir.read("norva.ini") + text); }
 
     ChannelRegistry& registry() { return ctx.channels; }
-    CTncChannel& channel(int tnc, int n) { return *host->tnc(tnc)->channel(n); }
+    CTncChannel& channel(int tnc, int n) { return *channelOf(*host->tnc(tnc), n); }
     void queueStatus(int ch, std::string_view text) { gets[ch].push_back(reply(ch, 3, text)); }
     void queueInfo(int ch, std::string_view text) { gets[ch].push_back(counted(ch, 7, text)); }
     // One forced poll of a channel of TNC 1 ("@B" and "L" when due, then "G").

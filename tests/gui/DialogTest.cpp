@@ -123,8 +123,8 @@ TEST_F(GuiTest, ChannelSettingsGoIntoTheChannel) {
     dialog.check("inputEcho")->setChecked(true);
     dialog.reviewTime()->setCurrentIndex(dialog.reviewTime()->findData(120));
     dialog.apply(false);
-    const auto live = engine.call([](CHostMode& hm) {
-        return EngineLink::channelOf(hm, 2)->settings();
+    const auto live = engine.call([&engine](CHostMode&) {
+        return engine.channelOf(2)->settings();
     });
     EXPECT_FALSE(live.messageBeep);
     EXPECT_FALSE(live.remote);

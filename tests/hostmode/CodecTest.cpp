@@ -19,7 +19,7 @@ protected:
         rig.state->responder = nullptr;  // each test scripts its reply
         rig.ui.texts.clear();
     }
-    CTncChannel& ch(int n) { return *tnc->channel(n); }
+    CTncChannel& ch(int n) { return *channelOf(*tnc, n); }
 
     HostRig rig;
     CTnc* tnc = nullptr;

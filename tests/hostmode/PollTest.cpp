@@ -93,7 +93,7 @@ TEST(ChannelPoll, StatusEveryFifthPollAndIdleGetEveryFourth) {
     HostRig rig;
     rig.configure(1, 4);
     rig.create();
-    CTncChannel& ch = *rig.host->tnc(1)->channel(3);
+    CTncChannel& ch = *channelOf(*rig.host->tnc(1), 3);
     rig.state->writes.clear();
     for (int i = 0; i < 10; ++i) ch.poll(PollMode::Normal);
     const auto cmds = rig.state->commands();
@@ -113,7 +113,7 @@ TEST(ChannelPoll, DataOnTheChannelIsShownAndKeepsGettingAsked) {
     };
     rig.create();
     rig.ui.texts.clear();
-    CTncChannel& ch = *rig.host->tnc(1)->channel(2);
+    CTncChannel& ch = *channelOf(*rig.host->tnc(1), 2);
     for (int i = 0; i < 4; ++i) ch.poll(PollMode::Normal);
     int shown = 0;
     for (const auto& [slot, cls, text] : rig.ui.texts)
@@ -125,7 +125,7 @@ TEST(ChannelPoll, ReviewHoldSkipsChannelUntilDeadline) {
     HostRig rig;
     rig.configure(1, 4);
     rig.create();
-    CTncChannel& ch = *rig.host->tnc(1)->channel(1);
+    CTncChannel& ch = *channelOf(*rig.host->tnc(1), 1);
     ch.holdForReview(rig.clock.wallSeconds());
     rig.state->writes.clear();
     EXPECT_FALSE(ch.poll(PollMode::ForceGet));
@@ -145,12 +145,12 @@ TEST(SendOperation, CutIntoPacklenPiecesEachAnswered) {
     rig.create();
     rig.state->writes.clear();
     const std::string data(150, 'a');
-    rig.host->tnc(1)->channel(2)->sendOperation({kKindInfo, data});
+    channelOf(*rig.host->tnc(1), 2)->sendOperation({kKindInfo, data});
     ASSERT_EQ(rig.state->writes.size(), 3u);
     EXPECT_EQ(rig.state->writes[0].size(), 64u + 3);
     EXPECT_EQ(rig.state->writes[1].size(), 64u + 3);
     EXPECT_EQ(rig.state->writes[2].size(), 22u + 3);
-    EXPECT_EQ(rig.host->tnc(1)->channel(2)->lCountdown(), 1);
+    EXPECT_EQ(channelOf(*rig.host->tnc(1), 2)->lCountdown(), 1);
 }
 
 TEST(SendOperation, LostReplyDropsTheRest) {
@@ -159,7 +159,7 @@ TEST(SendOperation, LostReplyDropsTheRest) {
     rig.create();
     rig.fw.silent = true;
     rig.state->writes.clear();
-    rig.host->tnc(1)->channel(2)->sendOperation({kKindInfo, std::string(200, 'b')});
+    channelOf(*rig.host->tnc(1), 2)->sendOperation({kKindInfo, std::string(200, 'b')});
     EXPECT_EQ(rig.state->writes.size(), 1u);
     EXPECT_TRUE(rig.host->tnc(1)->outOfSync());
 }
@@ -171,9 +171,9 @@ TEST(ChannelSettings, PacklenOutsideRangeIsClampedAndLogged) {
     rig.profile.writeString("Link" + std::to_string(slotOf(1, 3)), "Packlen", "abc");
     rig.configure(1, 4);
     rig.create();
-    EXPECT_EQ(rig.host->tnc(1)->channel(1)->packlen(), 256);
-    EXPECT_EQ(rig.host->tnc(1)->channel(2)->packlen(), 1);
-    EXPECT_EQ(rig.host->tnc(1)->channel(3)->packlen(), 64);
+    EXPECT_EQ(channelOf(*rig.host->tnc(1), 1)->packlen(), 256);
+    EXPECT_EQ(channelOf(*rig.host->tnc(1), 2)->packlen(), 1);
+    EXPECT_EQ(channelOf(*rig.host->tnc(1), 3)->packlen(), 64);
     const std::string log = rig.dir.read("system.log");
     EXPECT_NE(log.find("Link2 Packlen 5000 outside 1..256, using 256"), std::string::npos);
     EXPECT_NE(log.find("Link4 Packlen \"abc\" is not a number"), std::string::npos);
@@ -183,7 +183,7 @@ TEST(MaySend, UnsentFramesAndFreeBuffers) {
     HostRig rig;
     rig.configure(1, 4);
     rig.create();
-    CLinkState& ls = rig.host->tnc(1)->channel(1)->linkState();
+    CLinkState& ls = channelOf(*rig.host->tnc(1), 1)->linkState();
     ls.onBAnswer("\r800");
     ls.onLAnswer("\r0 0 9 0 0 4");
     EXPECT_FALSE(ls.maySend());
@@ -191,7 +191,7 @@ TEST(MaySend, UnsentFramesAndFreeBuffers) {
     EXPECT_TRUE(ls.maySend());
     ls.onBAnswer("\r500");
     EXPECT_FALSE(ls.maySend()) << "free buffers equal to MinFreeBuffer";
-    EXPECT_TRUE(rig.host->tnc(5)->channel(1)->linkState().maySend());
+    EXPECT_TRUE(channelOf(*rig.host->tnc(5), 1)->linkState().maySend());
 }
 
 }  // namespace

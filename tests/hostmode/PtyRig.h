@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "channel/ChannelContext.h"
 #include "channel/TncChannel.h"
 #include "hostmode/HostMode.h"
 #include "platform/ByteStream.h"
@@ -23,7 +24,7 @@ struct PtyRig {
     Profile profile{dir.path() / "norva.ini"};
     RecordingUi ui;
     SystemLog log{dir.path(), clock};
-    HostContext ctx{profile, clock, ui, log, dir.path(), {}, openStreamByName, nullptr};
+    ChannelContext ctx{HostContext{profile, clock, ui, log, dir.path(), {}, openStreamByName, nullptr}};
     tncsim::Radio radio;
     std::vector<std::unique_ptr<tncsim::PtyServer>> servers;
     std::unique_ptr<CHostMode> host;

@@ -173,11 +173,11 @@ TEST(VirtualTnc, DdePortIsAlwaysInHostModeAndRejectsExtendedPoll) {
     EXPECT_FALSE(tnc->extendedPollAllowed());
     EXPECT_FALSE(tnc->outOfSync());
     // "i" stores the call, "i" alone answers it.
-    EXPECT_TRUE(tnc->channel(1)->sendCommandAndReceive("i dl1abc"));
-    EXPECT_TRUE(tnc->channel(1)->sendCommandAndReceive("i"));
-    EXPECT_EQ(tnc->channel(1)->received().text(), "\rDL1ABC");
-    EXPECT_TRUE(tnc->channel(1)->sendCommandAndReceive("xyz"));
-    EXPECT_EQ(tnc->channel(1)->received().text(), "\rINVALID COMMAND");
+    EXPECT_TRUE(channelOf(*tnc, 1)->sendCommandAndReceive("i dl1abc"));
+    EXPECT_TRUE(channelOf(*tnc, 1)->sendCommandAndReceive("i"));
+    EXPECT_EQ(channelOf(*tnc, 1)->received().text(), "\rDL1ABC");
+    EXPECT_TRUE(channelOf(*tnc, 1)->sendCommandAndReceive("xyz"));
+    EXPECT_EQ(channelOf(*tnc, 1)->received().text(), "\rINVALID COMMAND");
 }
 
 }  // namespace

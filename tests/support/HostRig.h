@@ -5,6 +5,8 @@
 
 #include <memory>
 
+#include "channel/ChannelContext.h"
+#include "channel/TncChannel.h"
 #include "hostmode/HostMode.h"
 #include "platform/Profile.h"
 #include "platform/SystemLog.h"
@@ -12,6 +14,9 @@
 #include "support/TempDir.h"
 
 namespace norva::test {
+
+// The channel object of a TNC: the rig's factory makes CTncChannel objects.
+inline CTncChannel* channelOf(const CTnc& tnc, int n) { return static_cast<CTncChannel*>(tnc.channel(n)); }
 
 template <class Ui>
 struct BasicHostRig {
@@ -22,7 +27,7 @@ struct BasicHostRig {
     SystemLog log{dir.path(), clock};
     std::shared_ptr<StreamState> state = std::make_shared<StreamState>(clock);
     FakeFirmware fw;
-    HostContext ctx{profile, clock, ui, log, dir.path(), {}, {}, nullptr};
+    ChannelContext ctx{HostContext{profile, clock, ui, log, dir.path(), {}, {}, nullptr}};
     std::unique_ptr<CHostMode> host;
 
     BasicHostRig() {

@@ -3,6 +3,7 @@
 // instead.
 #include "channel/ChannelRegistry.h"
 #include "channel/TncChannel.h"
+#include "hostmode/HostContext.h"
 #include "hostmode/Tnc.h"
 #include "platform/Clock.h"
 #include "platform/UiPort.h"

@@ -1,0 +1,20 @@
+// ChannelContext: the TNC link's services plus the program-wide channel
+// tables. Constructing it installs the factory through which every TNC makes
+// its CTncChannel objects, so the link never names the channel class.
+#pragma once
+
+#include "channel/ChannelRegistry.h"
+#include "hostmode/HostContext.h"
+
+namespace norva {
+
+struct ChannelContext : HostContext {
+    explicit ChannelContext(HostContext base);
+    ChannelContext(const ChannelContext&) = delete;
+    ChannelContext& operator=(const ChannelContext&) = delete;
+
+    // The program-wide channel tables and hooks (one per engine).
+    ChannelRegistry channels{};
+};
+
+}  // namespace norva
