@@ -16,9 +16,9 @@ namespace norva {
 Engine::Engine(EngineConfig config, Profile& profile, UiPort& ui, Clock& clock)
     : config_(std::move(config)),
       log_(config_.programDir, clock),
-      ctx_{profile, clock, ui, log_, config_.programDir, config_.settings,
-           config_.openStream ? config_.openStream : StreamOpener(openStreamByName), nullptr,
-           config_.trace} {
+      ctx_(HostContext{profile, clock, ui, log_, config_.programDir, config_.settings,
+                       config_.openStream ? config_.openStream : StreamOpener(openStreamByName),
+                       nullptr, config_.trace}) {
     wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
 }
 
@@ -32,12 +32,9 @@ void Engine::start() {
     {
         std::lock_guard lock(mutex_);
         stopping_ = false;
-    }
-    {
-        std::lock_guard lock(mutex_);
         acceptPosts_ = true;
     }
-    running_ = true;
+    started_ = true;
     thread_ = std::thread([this] { run(); });
 }
 
@@ -60,7 +57,7 @@ std::int64_t Engine::cpuTimeNs() {
     return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
 }
 
-void Engine::post(std::function<void()> fn) {
+bool Engine::post(std::function<void()> fn) {
     {
         std::lock_guard lock(mutex_);
         if (acceptPosts_) {
@@ -68,9 +65,14 @@ void Engine::post(std::function<void()> fn) {
             fn = nullptr;
         }
     }
-    // The engine thread has ended: nothing would run the work later.
-    if (fn) fn();
+    if (fn) {
+        // The core is gone or going: running the work here would race the
+        // engine thread or touch destroyed objects.
+        log_.event("Engine: work posted after shutdown dropped\r\n");
+        return false;
+    }
     wake();
+    return true;
 }
 
 void Engine::wake() {
@@ -131,14 +133,19 @@ void Engine::run() {
     }
     runPosted();
     hostMode_->stopAll();
-    hostMode_.reset();
-    running_ = false;
+    // Work posted while the TNCs stopped still finds the whole core.
+    runPosted();
+    std::deque<std::function<void()>> late;
     {
         std::lock_guard lock(mutex_);
         acceptPosts_ = false;
+        late.swap(queue_);
     }
-    // Work posted while stopping still runs, here, so no caller waits forever.
-    runPosted();
+    if (!late.empty())
+        log_.event("Engine: " + std::to_string(late.size()) +
+                   " work item(s) posted during shutdown dropped\r\n");
+    late.clear();
+    hostMode_.reset();
 }
 
 }  // namespace norva

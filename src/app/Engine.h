@@ -12,6 +12,7 @@
 #include <mutex>
 #include <thread>
 
+#include "channel/ChannelContext.h"
 #include "hostmode/HostContext.h"
 #include "hostmode/HostMode.h"
 #include "platform/Clock.h"
@@ -44,23 +45,37 @@ public:
     // Runs every TNC's stop sequence, destroys the TNC table and joins the thread.
     void shutdown();
 
-    // Runs fn on the engine thread, soon.
-    void post(std::function<void()> fn);
-    // Runs fn on the engine thread and waits for its result. Without a
-    // running engine thread (before start, after shutdown) fn runs here.
+    // Work handed to the engine runs on the engine thread, never anywhere
+    // else: work posted before the core is destroyed runs (also while the
+    // TNCs stop); work that arrives later is dropped with a line in
+    // system.log. Dropping destroys the function, so what it captured is
+    // released (a waiting call() returns).
+    //
+    // Runs fn on the engine thread, soon. False when it was dropped.
+    bool post(std::function<void()> fn);
+    // Runs fn on the engine thread and waits for its result; a default
+    // result when the work was dropped. Before start() there is no engine
+    // thread and nothing runs concurrently, so fn runs here.
     template <class F>
     auto call(F fn) -> decltype(fn()) {
         using R = decltype(fn());
-        if (!running_.load() || std::this_thread::get_id() == thread_.get_id()) return fn();
+        if (!started_.load() || std::this_thread::get_id() == thread_.get_id()) return fn();
         auto task = std::make_shared<std::packaged_task<R()>>(std::move(fn));
         auto result = task->get_future();
-        post([task] { (*task)(); });
-        return result.get();
+        if (!post([task] { (*task)(); })) return R();
+        task.reset();  // only the queued work owns it now: dropping it breaks the promise
+        try {
+            return result.get();
+        } catch (const std::future_error&) {
+            return R();
+        }
     }
 
     // Engine thread only.
     CHostMode& hostMode() { return *hostMode_; }
-    HostContext& context() { return ctx_; }
+    // The TNC table exists (from the thread's start until just before it ends).
+    bool hasCore() const { return hostMode_ != nullptr; }
+    ChannelContext& context() { return ctx_; }
     bool onEngineThread() const { return std::this_thread::get_id() == thread_.get_id(); }
     // Poll steps run so far (for benchmarks and tests).
     std::uint64_t steps() const { return steps_.load(); }
@@ -77,16 +92,16 @@ private:
 
     EngineConfig config_;
     SystemLog log_;
-    HostContext ctx_;
+    ChannelContext ctx_;
     std::unique_ptr<CHostMode> hostMode_;
     std::thread thread_;
     std::mutex mutex_;
     std::deque<std::function<void()>> queue_;
     bool stopping_ = false;
-    bool acceptPosts_ = true;  // false once the engine thread has ended
+    bool acceptPosts_ = true;  // false once the core is about to be destroyed
     int wakeFd_ = -1;
     std::atomic<std::uint64_t> steps_{0};
-    std::atomic<bool> running_{false};
+    std::atomic<bool> started_{false};  // the engine thread was started once
 };
 
 }  // namespace norva

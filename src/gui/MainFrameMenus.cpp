@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProcess>
 #include <QStatusBar>
 #include <QToolBar>
@@ -354,14 +355,18 @@ void CMainFrame::readFromClipboard(CNorvaSplit* window) {
 }
 
 void CMainFrame::logon() {
-    CNorvaSplit* window = topLinkWindow();
+    // The window may close (and delete itself) while the engine answers.
+    QPointer<CNorvaSplit> window = topLinkWindow();
     if (!window || !engine_)
         return;
     const int slot = window->slot();
-    const std::string node = engine_->call([slot](CHostMode& hm) {
-        CTncChannel* channel = EngineLink::channelOf(hm, slot);
+    EngineLink* link = engine_;
+    const std::string node = link->call([link, slot](CHostMode&) {
+        CTncChannel* channel = link->channelOf(slot);
         return channel ? channel->linkState().defaultNode() : std::string();
     });
+    if (!window)
+        return;
     if (node.empty()) {
         statusBar()->showMessage("Kein Einstiegsknoten für diesen Kanal gewählt", 3000);
         return;

@@ -45,16 +45,69 @@ TEST(Engine, PostedWorkRunsInOrderOnTheEngineThread) {
     rig.engine->shutdown();
 }
 
-TEST(Engine, CallsWithoutARunningThreadRunInPlace) {
-    EngineRig rig;
-    rig.make();
-    EXPECT_EQ(rig.engine->call([] { return 7; }), 7);
-    rig.engine->start();
-    rig.engine->shutdown();
-    EXPECT_EQ(rig.engine->call([] { return 8; }), 8);
-    int ran = 0;
-    rig.engine->post([&] { ++ran; });
-    EXPECT_EQ(ran, 1) << "work posted after shutdown is not lost";
+// Posts work whenever a TNC reports its stop sequence, as a GUI action
+// fired while the program closes would.
+struct PostingUi : RecordingUi {
+    std::function<void()> onStop;
+    void statusMessage(std::string_view t) override {
+        RecordingUi::statusMessage(t);
+        if (onStop && t.find("disconnect...") != std::string_view::npos) onStop();
+    }
+};
+
+TEST(Engine, WorkPostedDuringShutdownNeverRunsOffTheEngineOrOnAGoneCore) {
+    TempDir dir;
+    RealClock clock;
+    Profile profile{dir.path() / "norva.ini"};
+    profile.writeString("Tnc", "1", "1");
+    profile.writeString("1", "TncName", "Virt");
+    profile.writeInt("1", "Channels", 2);
+    profile.writeString("1", "ComPort", "dde");
+    profile.writeInt("1", "Connected", 1);
+    PostingUi ui;
+    EngineConfig config;
+    config.programDir = dir.path();
+    Engine engine(config, profile, ui, clock);
+
+    EXPECT_EQ(engine.call([] { return 7; }), 7) << "before start nothing runs concurrently";
+    engine.start();
+
+    std::atomic<int> ran{0}, offEngine{0}, withoutCore{0};
+    auto work = [&] {
+        ++ran;
+        if (!engine.onEngineThread()) ++offEngine;
+        if (!engine.hasCore()) ++withoutCore;
+    };
+    bool postedDuringStop = false;
+    ui.onStop = [&] { postedDuringStop = engine.post(work); };
+
+    std::atomic<bool> hammering{true};
+    std::thread gui([&] {
+        while (hammering) {
+            engine.post(work);
+            engine.call([&] {
+                work();
+                return 0;
+            });
+        }
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    engine.shutdown();
+    hammering = false;
+    gui.join();
+
+    EXPECT_TRUE(postedDuringStop);
+    const int before = ran.load();
+    EXPECT_FALSE(engine.post(work)) << "dropped, not run here";
+    EXPECT_EQ(engine.call([&] {
+        work();
+        return 9;
+    }), 0);
+    EXPECT_EQ(ran.load(), before);
+    EXPECT_GT(before, 0);
+    EXPECT_EQ(offEngine.load(), 0);
+    EXPECT_EQ(withoutCore.load(), 0);
+    EXPECT_NE(dir.read("system.log").find("dropped"), std::string::npos);
 }
 
 TEST(Engine, TicksPollTheTncsAndShutdownStopsThem) {
