@@ -36,10 +36,23 @@ constexpr std::array<CommandInfo, kCommandCount> kTable = {{
     {C::Version, "//Version", Gate::Remote, false, false},
 }};
 
-bool wordMatches(std::string_view word, const CommandInfo& info) {
-    if (info.command == C::Md) return iequals(word, info.keyword);
-    if (word.size() < 3 || word.size() > info.keyword.size()) return false;
-    return iequals(word, info.keyword.substr(0, word.size()));
+// The capital letters of a stored keyword are the part a station types at
+// least ("//CO" of "//COnverse"). A word within that part is a strong match;
+// a word that goes on into the small letters matches only when no keyword
+// matches strongly. So "//c" is //Connect (first in order), "//co" is
+// //COnverse although it also begins "//Connect", and "//conn" is //Connect.
+std::string_view mandatoryPart(std::string_view keyword) {
+    const auto lower = keyword.find_first_of("abcdefghijklmnopqrstuvwxyz");
+    return keyword.substr(0, lower);
+}
+
+enum class Strength { None, Weak, Strong };
+
+Strength wordMatches(std::string_view word, const CommandInfo& info) {
+    if (info.command == C::Md) return iequals(word, info.keyword) ? Strength::Strong : Strength::None;
+    if (word.size() < 3 || word.size() > info.keyword.size()) return Strength::None;
+    if (!iequals(word, info.keyword.substr(0, word.size()))) return Strength::None;
+    return word.size() <= mandatoryPart(info.keyword).size() ? Strength::Strong : Strength::Weak;
 }
 
 }  // namespace
@@ -47,9 +60,11 @@ bool wordMatches(std::string_view word, const CommandInfo& info) {
 const CommandInfo* commandTable() { return kTable.data(); }
 
 std::optional<CommandInfo> matchCommand(std::string_view word, bool remote, bool remoteQuit) {
-    for (const CommandInfo& info : kTable) {
-        const bool open = info.gate == Gate::Remote ? remote : remoteQuit;
-        if (open && wordMatches(word, info)) return info;
+    for (Strength wanted : {Strength::Strong, Strength::Weak}) {
+        for (const CommandInfo& info : kTable) {
+            const bool open = info.gate == Gate::Remote ? remote : remoteQuit;
+            if (open && wordMatches(word, info) == wanted) return info;
+        }
     }
     return std::nullopt;
 }

@@ -1,5 +1,6 @@
 // The remote command words in the order they are tried, how a typed word
-// matches one (abbreviation down to three characters, //MD only whole), and
+// matches one (abbreviation down to three characters, the keyword's capital
+// letters preferred, //MD only whole), and
 // how a received line splits into command word and argument.
 #pragma once
 
@@ -28,7 +29,9 @@ struct CommandInfo {
 const CommandInfo* commandTable();
 inline constexpr int kCommandCount = 23;
 
-// The first command whose keyword the word matches and whose gate is open.
+// The command a typed word names, among those whose gate is open: the first
+// in table order whose capital letters the word stays within, else the first
+// it abbreviates at all (three characters at least, never longer).
 std::optional<CommandInfo> matchCommand(std::string_view word, bool remote, bool remoteQuit);
 
 // A received line cut at its first CR (or LF, from stations that end lines so) and split at its first blank; the
