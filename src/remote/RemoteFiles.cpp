@@ -107,16 +107,15 @@ std::optional<fs::path> RemoteServer::existingEntry(CTncChannel& ch, std::string
     const fs::path cwd = currentDir(ch);
     if (ch.superuser() && name.find('/') != std::string_view::npos) {
         const fs::path p = fs::path(std::string(name)).is_absolute() ? fs::path(std::string(name)) : cwd / std::string(name);
-        const auto entry = findEntry(p.parent_path(), p.filename().string());
-        std::error_code ec;
-        return entry ? std::optional(fs::weakly_canonical(*entry, ec)) : std::nullopt;
+        return findEntry(p.parent_path(), p.filename().string());
     }
     if (!isPlainName(name)) return std::nullopt;
     const auto entry = findEntry(cwd, name);
-    if (!entry) return std::nullopt;
-    if (ch.superuser()) return entry;
+    if (!entry || ch.superuser()) return entry;
+    // The entry itself, not where a link leads: deleting a link must not
+    // delete its target. Its real path must still be inside.
     const auto root = areaRoot(ch);
-    return root ? realInside(*root, *entry) : std::nullopt;
+    return root && realInside(*root, *entry) ? entry : std::nullopt;
 }
 
 void RemoteServer::changeDir(CTncChannel& ch, std::string_view argument) {
@@ -253,9 +252,10 @@ void RemoteServer::deleteFile(CTncChannel& ch, std::string_view argument) {
 
 void RemoteServer::readFile(CTncChannel& ch, std::string_view argument, bool binary) {
     const std::string name = withDefaultExtension(oemToUtf8(argument), binary ? ".bin" : ".txt");
-    const auto entry = existingEntry(ch, name);
+    const auto found = existingEntry(ch, name);
     std::error_code ec;
-    if (!entry || !fs::is_regular_file(*entry, ec) || ::access(entry->c_str(), R_OK) != 0) {
+    const auto entry = found ? std::optional(fs::canonical(*found, ec)) : std::nullopt;
+    if (!entry || ec || !fs::is_regular_file(*entry, ec) || ::access(entry->c_str(), R_OK) != 0) {
         remoteReply(ch, rt::kFileNotFound);
         sendRemotePrompt(ch);
         return;

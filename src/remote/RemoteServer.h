@@ -79,7 +79,8 @@ private:
     void readFile(CTncChannel& ch, std::string_view argument, bool binary);
     void deliverFile(CTncChannel& ch, std::string_view argument, bool binary);
     void runProgram(CTncChannel& ch, std::string_view argument);
-    // An existing entry of the current directory that a command may touch.
+    // An existing entry of the current directory that a command may touch
+    // (the entry itself; a link is not followed).
     std::optional<std::filesystem::path> existingEntry(CTncChannel& ch, std::string_view name);
 
     RemoteTransfers& transfers_;
