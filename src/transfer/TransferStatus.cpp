@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "channel/ChannelRegistry.h"
 #include "channel/TncChannel.h"
 #include "platform/SystemLog.h"
 #include "transfer/TransferJob.h"
@@ -74,6 +75,12 @@ TransferStatus transferStatus(CTncChannel& channel) {
     status.channel = channel.number();
     CTransferQueue& queue = channel.transferQueue();
     status.paused = queue.paused();
+    // A job put straight into the send slot (help texts, long answers) is not queued but is sent.
+    if (CChannelJob* sending = channel.job(JobSlot::Send); sending && !queue.contains(sending)) {
+        TransferRow row = rowOf(sending);
+        row.active = true;
+        status.queue.push_back(std::move(row));
+    }
     for (CChannelJob* j = queue.first(true); j; j = queue.next()) {
         TransferRow row = rowOf(j);
         row.active = queue.isActive(j);
@@ -81,6 +88,21 @@ TransferStatus transferStatus(CTncChannel& channel) {
     }
     if (CChannelJob* r = channel.job(JobSlot::FileReceive)) status.receiving = rowOf(r);
     return status;
+}
+
+std::vector<TransferStatus> allTransferStatus(ChannelRegistry& channels) {
+    std::vector<TransferStatus> all;
+    for (int slot = 1; slot <= ChannelRegistry::kSlots; ++slot) {
+        CTncChannel* ch = channels.channel(slot);
+        if (!ch || ch->number() == 0) continue;
+        TransferStatus st = transferStatus(*ch);
+        if (!st.queue.empty() || st.receiving) all.push_back(std::move(st));
+    }
+    return all;
+}
+
+std::string proposedLogName(int tnc, int channel) {
+    return "prlog" + std::to_string(tnc) + std::to_string(channel) + ".txt";
 }
 
 void pauseTransfers(CTncChannel& channel, bool paused) { channel.transferQueue().setPaused(paused); }

@@ -12,6 +12,7 @@ namespace norva {
 
 class CChannelJob;
 class CTncChannel;
+class ChannelRegistry;
 
 struct TransferRow {
     const CChannelJob* job = nullptr;  // identifies the row for the operations below
@@ -37,11 +38,30 @@ struct TransferStatus {
     std::string title() const;
 };
 
+// Questions and messages of the transfer commands (the window asks, the core acts).
+inline constexpr const char* kCaptionTransfer = "Norva Dateiübertragung";
+inline constexpr const char* kCaptionSpooler = "Norva File Spooler";
+inline constexpr const char* kAskRemoveQueued = "Datei aus Transfer Queue löschen ?";
+inline constexpr const char* kAskCloseLog = "Logdatei schließen ?";
+inline constexpr const char* kAskCancelBinReceive = "Binärdateiempfang abbrechen ?";
+inline constexpr const char* kAskStopAll = "Alle Übertragungen abbrechen ?";
+inline constexpr const char* kAskSendClipboard = "Zwischenablage senden";
+inline constexpr const char* kTitleSendText = "Textdatei senden";
+inline constexpr const char* kTitleSendBinary = "Binärdatei senden";
+inline constexpr const char* kTitleReceiveBinary = "Binärdatei empfangen";
+inline constexpr const char* kTitleWriteLog = "Logdatei schreiben";
+inline constexpr const char* kFileFilterAll = "Alle Dateien (*.*) | *.*||";
+
 // The column heads of the window.
 inline constexpr const char* kTransferColumns[] = {"Total:",  "Restlänge:", "Byte/Min:", "Restzeit:",
                                                    "Status:", "Typ:",       "Dateiname:"};
 
 TransferStatus transferStatus(CTncChannel& channel);
+// Every connection channel that sends, queues or receives something, in slot order.
+std::vector<TransferStatus> allTransferStatus(ChannelRegistry& channels);
+
+// The name the receive-text command proposes: "prlog<tnc><channel>.txt".
+std::string proposedLogName(int tnc, int channel);
 
 // "Halt" / "Weiter".
 void pauseTransfers(CTncChannel& channel, bool paused);

@@ -44,7 +44,10 @@ std::unique_ptr<CChannelJob> makeCaptureJob(CTncChannel& channel, const std::fil
 }
 
 std::unique_ptr<CChannelJob> makeLogCaptureJob(CTncChannel& channel, std::string_view path) {
-    return makeCaptureJob(channel, std::filesystem::path(std::string(path)), false, false);
+    std::filesystem::path file{std::string(path)};
+    // A relative LogFile lives in the program directory, not wherever the program was started.
+    if (file.is_relative()) file = channel.tnc().context().programDir / file;
+    return makeCaptureJob(channel, file, false, false);
 }
 
 bool enqueueTransfer(CTncChannel& channel, std::unique_ptr<CChannelJob> job) {

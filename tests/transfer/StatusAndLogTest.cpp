@@ -49,6 +49,17 @@ TEST_F(Status, RowsShowEveryQueuedJobAndTheReception) {
     EXPECT_EQ(st.receiving->text(), "       0        0      0      0     receive   bin   r.bin");
 }
 
+TEST_F(Status, JobsOutsideTheQueueAndEveryChannel) {
+    ch->setJob(JobSlot::Send, makeMemoryTextJob(*ch, std::string(500, 'm')));
+    queue("later.txt");
+    const auto all = allTransferStatus(rig.registry());
+    ASSERT_EQ(all.size(), 1u) << "idle channels are left out";
+    ASSERT_EQ(all[0].queue.size(), 2u);
+    EXPECT_TRUE(all[0].queue[0].active);
+    EXPECT_EQ(all[0].queue[0].text(), "     500      500      0      0     transmit  text  Remote");
+    EXPECT_EQ(proposedLogName(1, 2), "prlog12.txt");
+}
+
 TEST_F(Status, PauseRemoveAndMove) {
     const CChannelJob* a = queue("a.txt");
     const CChannelJob* b = queue("b.txt");

@@ -112,6 +112,13 @@ TEST_F(Capture, LineEndsChunksAndTheRestOnDestroy) {
     EXPECT_EQ(file("log.txt"), "") << "create starts the file empty";
 }
 
+TEST_F(Capture, ARelativeLogFileLivesInTheProgramDirectory) {
+    ch->setJob(JobSlot::Capture, makeLogCaptureJob(*ch, "chan2.log"));
+    receive("logged\r");
+    ch->destroyJob(JobSlot::Capture);
+    EXPECT_EQ(file("chan2.log"), "logged\r\n");
+}
+
 TEST_F(Capture, TypedTextIsCapturedWhenInputToFileIsOn) {
     ch->setJob(JobSlot::Capture, makeCaptureJob(*ch, rig.dir.path() / "typed.txt", false, true));
     ch->textOut("typed\r", kKindInfo, false);
