@@ -19,7 +19,11 @@ void UniqueFd::reset(int fd) {
 }
 
 UniqueFd openForReading(const std::filesystem::path& path) {
-    return UniqueFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking so that a FIFO put in a file's place cannot stall the engine.
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat st {};
+    if (fd && (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))) fd.reset();
+    return fd;
 }
 
 UniqueFd openForWriting(const std::filesystem::path& path, CreateMode mode) {
@@ -59,7 +63,7 @@ long readSome(int fd, char* buffer, std::size_t max) {
 std::optional<std::int64_t> fileSize(const std::filesystem::path& path) {
     UniqueFd fd = openForReading(path);
     struct stat st {};
-    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    if (!fd || ::fstat(fd.get(), &st) != 0) return std::nullopt;
     return static_cast<std::int64_t>(st.st_size);
 }
 

@@ -42,7 +42,7 @@ private:
     int fd_ = -1;
 };
 
-// Opens a file for reading; invalid when it cannot be opened.
+// Opens a regular file for reading; invalid when it cannot be opened or is none.
 UniqueFd openForReading(const std::filesystem::path& path);
 // Creates a file for writing without following a symbolic link at its
 // name. exclusive: fails when the name exists; otherwise an existing file is

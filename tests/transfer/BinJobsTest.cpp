@@ -3,6 +3,8 @@
 // comparison, the automatic reception and files.log.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include "TransferRig.h"
 #include "transfer/BinProtocol.h"
 #include "transfer/BinReceiveJob.h"
@@ -121,6 +123,9 @@ TEST_F(BinSend, PromptAfterARemoteRequestAndHeaderForAMailbox) {
 
 TEST_F(BinSend, UnreadableOrGoneFileEndsSilently) {
     EXPECT_EQ(makeBinSendJob(*ch, rig.dir.path() / "missing.bin"), nullptr);
+    ASSERT_EQ(::mkfifo((rig.dir.path() / "fifo").c_str(), 0600), 0);
+    EXPECT_EQ(makeBinSendJob(*ch, rig.dir.path() / "fifo"), nullptr) << "no waiting on a pipe";
+    EXPECT_EQ(makeBinSendJob(*ch, rig.dir.path()), nullptr) << "a directory is no file";
     start("gone.bin", "data");
     std::filesystem::remove(rig.dir.path() / "gone.bin");
     ticks(2);
