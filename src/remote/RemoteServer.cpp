@@ -317,6 +317,8 @@ std::string RemoteServer::nodesText(const Profile& profile) {
 
 void RemoteServer::greet(CTncChannel& ch) {
     const bool remote = ch.settings().remote;
+    // The connect text that brought us here is shown before the greeting.
+    ch.flushToOutput();
     const LocalTime now = ch.tnc().context().clock.localTime();
     remoteReply(ch, "\r*** " + std::string(rt::kVersion) + " ***\r\rConnected to " + ch.linkState().myCall() +
                         " Port " + std::to_string(ch.number()) + " on Tnc " + std::to_string(ch.tncNumber()) +
