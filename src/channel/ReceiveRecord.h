@@ -1,5 +1,6 @@
 // The receive record: the last reply delivered to a channel, as the channel
-// keeps it and as its jobs and the DDE side see it.
+// keeps it and as its jobs and the DDE side see it. It holds everything the
+// codec can deliver, so no received byte is ever cut here.
 #pragma once
 
 #include <algorithm>
@@ -7,12 +8,12 @@
 #include <cstring>
 #include <string_view>
 
+#include "hostmode/FrameRecord.h"
+
 namespace norva {
 
 struct ReceiveRecord {
-    // The longest reply is 258 bytes (CR, 256 payload bytes, NUL); a link
-    // status text gets CR LF added, so keep a little spare.
-    static constexpr int kCapacity = 262;
+    static constexpr int kCapacity = kMaxDeliveredText + 1;  // and a NUL
 
     int channel = 0;
     int kind = 0;

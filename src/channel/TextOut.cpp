@@ -21,17 +21,26 @@ void CTncChannel::receiveAsRemote(std::string_view text) {
     --consoleDepth_;
 }
 
+// Typed text goes into the capture in record-sized pieces: a long pasted
+// line must reach the file whole.
+void CTncChannel::captureTyped(std::string_view text, int kind) {
+    constexpr std::size_t kPiece = ReceiveRecord::kCapacity - 1;
+    for (std::size_t at = 0; at < text.size(); at += kPiece) {
+        CChannelJob* capture = job(JobSlot::Capture);
+        if (!capture) return;
+        if (capture->receive(ReceiveRecord::of(number_, kind, text.substr(at, kPiece))) == 0) {
+            if (job(JobSlot::Capture) == capture) destroyJob(JobSlot::Capture);
+            return;
+        }
+    }
+}
+
 void CTncChannel::textOut(std::string_view text, int kind, bool echo) {
     if (tnc_.outOfSync()) return;
     // A typed command still carries the two characters of its input prefix.
     if (kind == kKindCommand) text = text.size() >= 2 ? text.substr(2) : std::string_view{};
 
-    if (settings_.inputToFile) {
-        if (CChannelJob* capture = job(JobSlot::Capture);
-            capture && capture->receive(ReceiveRecord::of(number_, kind, text)) == 0 &&
-            job(JobSlot::Capture) == capture)
-            destroyJob(JobSlot::Capture);
-    }
+    if (settings_.inputToFile) captureTyped(text, kind);
 
     // The remote console: the operator plays a remote station.
     if (isRemoteConsole()) {

@@ -143,6 +143,7 @@ private:
     void createStandingJobs();
     bool localCommand(std::string_view command);
     void receiveAsRemote(std::string_view text);
+    void captureTyped(std::string_view text, int kind);
 
     void tickSlot(JobSlot slot);
     void receiveSlot(JobSlot slot, const ReceiveRecord& record, bool honourFinished = false);

@@ -1,9 +1,7 @@
-// The frame record: one host-mode frame in either direction. Outgoing kind 1
-// is a TNC command, anything else connected-mode text; incoming kinds follow
-// the reply code (see ReceiveKind).
+// Frames in both directions: what a sender hands to the TNC link, the kinds
+// of what comes back, and how long a reply may be.
 #pragma once
 
-#include <cstdint>
 #include <string_view>
 
 namespace norva {
@@ -21,6 +19,13 @@ enum ReceiveKind : int {
     kKindDestCall = 12,      // report of the destination call
     kKindAliasDestCall = 13, // report of the alias destination call
 };
+
+// The longest reply frame the codec accepts, in bytes; longer is garbage.
+inline constexpr int kMaxReplyBytes = 300;
+// The longest text the codec delivers to a channel: a text reply gains a
+// leading CR (and a link status CR LF) but loses its two head bytes and NUL,
+// so it never exceeds the frame.
+inline constexpr int kMaxDeliveredText = kMaxReplyBytes;
 
 // Outgoing data handed to the send operation. The bytes are borrowed.
 struct FrameRecord {

@@ -1,7 +1,7 @@
 // Resynchronisation of a TNC that lost a reply: single 0x01 bytes until the
 // TNC answers, a port reopen after every 5 unanswered attempts, and after 255
 // attempts the TNC is stopped and not started again next time.
-#include <array>
+#include <string>
 
 #include "hostmode/Tnc.h"
 #include "platform/Profile.h"
@@ -31,20 +31,12 @@ int CTnc::resynchronise() {
     ++resyncAttempts_;
     ++resyncSinceReopen_;
 
-    std::array<std::uint8_t, 256> buf{};
-    wait(delayTime_);
-    int n = port_.read(buf);
-    if (n > 0) {
-        std::string last(reinterpret_cast<const char*>(buf.data()), static_cast<std::size_t>(n));
-        for (;;) {
-            wait(delayTime_);
-            const int more = port_.read(buf);
-            if (more <= 0) break;
-            last.assign(reinterpret_cast<const char*>(buf.data()), static_cast<std::size_t>(more));
-        }
+    // Slow lines deliver the answer a few bytes at a time: judge all of it.
+    const std::string answer = readUntilQuiet();
+    if (!answer.empty()) {
         const int attempts = resyncAttempts_;
         logLine("Resynch OK afer " + std::to_string(attempts) + "\r\n");
-        if (!contains(last, "INVALID CHANNEL") && !contains(last, "INVALID COMMAND")) {
+        if (!contains(answer, "INVALID CHANNEL") && !contains(answer, "INVALID COMMAND")) {
             // Not a host-mode answer: the TNC fell back to terminal mode.
             port_.close();
             open_ = false;

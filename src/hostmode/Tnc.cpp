@@ -155,18 +155,27 @@ OpenOutcome CTnc::openAndSwitch() {
 void CTnc::wait(int ms) {
     // Only the low 16 bits of a duration count, as with the original timer arithmetic.
     ms &= 0xFFFF;
-    if (port_.kind() == PortKind::Serial && port_.fd() >= 0 && !port_.broken()) {
+    if (port_.kind() == PortKind::Serial && port_.isOpen() && !port_.broken()) {
         port_.waitReadable(ms);
         return;
     }
     ctx_.clock.sleepMs(ms);
 }
 
-void CTnc::drain() {
-    std::array<std::uint8_t, 256> junk{};
-    do {
+std::string CTnc::readUntilQuiet() {
+    constexpr std::int64_t kLimitMs = 2000;
+    constexpr std::size_t kLimitBytes = 16384;
+    std::string got;
+    std::array<std::uint8_t, 256> buf{};
+    const std::int64_t start = ctx_.clock.monotonicMs();
+    for (;;) {
         wait(delayTime_);
-    } while (port_.read(junk) > 0);
+        const int n = port_.read(buf);
+        if (n <= 0) break;
+        got.append(reinterpret_cast<const char*>(buf.data()), static_cast<std::size_t>(n));
+        if (got.size() >= kLimitBytes || ctx_.clock.monotonicMs() - start >= kLimitMs) break;
+    }
+    return got;
 }
 
 void CTnc::writeBytes(std::string_view bytes) {
@@ -210,10 +219,7 @@ void CTnc::stop() {
         status(tncName_ + " switch to Terminal Mode...");
         if (port_.kind() != PortKind::Dde) {
             sendFrame(*monitor, {kKindCommand, "jhost 0"});
-            std::array<std::uint8_t, 256> junk{};
-            do {
-                wait(delayTime_);
-            } while (port_.read(junk) > 0);
+            drain();
         }
     }
     port_.close();

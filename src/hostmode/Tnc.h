@@ -32,7 +32,7 @@ enum class OpenOutcome { Opened, AlreadyOpen, NotOpened, Cancelled };
 class CTnc {
 public:
     static constexpr int kRxBufferSize = 1024;
-    static constexpr int kMaxReply = 300;
+    static constexpr int kMaxReply = kMaxReplyBytes;
 
     // Reads the TNC's section (number 5: the dummy) and creates its channels.
     // Does not start it: the owner calls startIfWanted().
@@ -90,7 +90,11 @@ private:
     std::string section() const { return std::to_string(number_); }
     OpenOutcome openAndSwitch();
     bool probeHostMode();
-    void drain();
+    // Reads until the TNC has been quiet for DelayTime, and returns what came.
+    // Bounded by time and bytes, so a device that never stops talking cannot
+    // hold the engine.
+    std::string readUntilQuiet();
+    void drain() { readUntilQuiet(); }
     void writeBytes(std::string_view bytes);
     void logLine(std::string_view what);
     void status(std::string_view text);

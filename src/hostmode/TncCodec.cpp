@@ -27,8 +27,9 @@ int CTnc::sendFrame(const HostChannel& channel, const FrameRecord& frame) {
 }
 
 void CTnc::flush() {
+    // What is already there, bounded: a chattering device must not hold the engine.
     std::array<std::uint8_t, kMaxReply> junk{};
-    while (port_.read(junk) > 0) {
+    for (int reads = 0; reads < 64 && port_.read(junk) > 0; ++reads) {
     }
 }
 

@@ -88,6 +88,22 @@ TEST_F(CodecTest, ReplyForAnotherChannelFailsWithoutLosingSync) {
     EXPECT_TRUE(rig.state->pending.empty()) << "input flushed";
 }
 
+// The longest text replies the codec accepts reach the channel whole.
+TEST_F(CodecTest, LongestTextRepliesArriveWhole) {
+    const std::string text(kMaxReplyBytes - 3, 't');  // head, text and NUL fill the frame
+    rig.state->pending = reply(2, 2, text);
+    EXPECT_EQ(tnc->receiveReply(&ch(2)), 1);
+    EXPECT_EQ(ch(2).received().text(), "\r" + text);
+    rig.state->pending = reply(2, 3, text);
+    EXPECT_EQ(tnc->receiveReply(&ch(2)), 1);
+    EXPECT_EQ(ch(2).received().text(), "\r" + text + "\r\n");
+    EXPECT_FALSE(tnc->outOfSync());
+    // One byte more is no reply at all.
+    rig.state->pending = reply(2, 2, text + "t");
+    EXPECT_EQ(tnc->receiveReply(&ch(2)), 0);
+    EXPECT_TRUE(tnc->outOfSync());
+}
+
 TEST_F(CodecTest, MissingGarbledOrOversizedRepliesMarkOutOfSync) {
     const std::string bad[] = {
         "",                                        // nothing at all

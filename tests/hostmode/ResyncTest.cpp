@@ -56,13 +56,9 @@ TEST(Resync, LostReplyRecoversInHostModeAndReinitialises) {
     rig.dir.write("tnc1.ini", "Y 1\n");
     rig.create();
     CTnc* tnc = rig.host->tnc(1);
-    // Lose exactly one reply.
-    rig.fw.onCommand = [n = 0](int ch, std::string_view cmd) mutable -> std::string {
-        if (ch == 255 || cmd != "G" || n++ > 0) return {};
-        return std::string();  // default answer
-    };
     std::vector<std::string> trace;
     rig.ctx.trace = [&](std::string_view line) { trace.emplace_back(line); };
+    // Lose exactly one reply: the firmware is silent for one step.
     rig.fw.silent = true;
     rig.state->writes.clear();
     const int opens = rig.state->opens;
@@ -82,6 +78,62 @@ TEST(Resync, LostReplyRecoversInHostModeAndReinitialises) {
     EXPECT_EQ(trace, (std::vector<std::string>{"Tnc 1 out of sync: no reply",
                                                "Tnc 1 in sync: answer after 5 attempts"}));
     rig.ctx.trace = nullptr;  // the rig outlives the lines it would report to
+}
+
+// A slow line hands the answer over in pieces; wherever it is cut, the
+// host-mode answer is recognised and the port stays open.
+TEST(Resync, AnswerSplitAnywhereIsJudgedWhole) {
+    const std::size_t answerLength = reply(1, 2, "INVALID COMMAND").size();
+    for (std::size_t cut = 1; cut < answerLength; ++cut) {
+        SCOPED_TRACE("cut after byte " + std::to_string(cut));
+        HostRig rig;
+        rig.configure(1, 4);
+        rig.create();
+        CTnc* tnc = rig.host->tnc(1);
+        rig.fw.silent = true;
+        rig.host->pollStep();
+        ASSERT_TRUE(tnc->outOfSync());
+        rig.fw.silent = false;
+        rig.state->readSizes = {cut};
+        const int opens = rig.state->opens;
+        for (int i = 0; i < 20 && tnc->outOfSync(); ++i) rig.host->pollStep();
+        EXPECT_FALSE(tnc->outOfSync());
+        EXPECT_EQ(rig.state->opens, opens) << "no reopen for a host-mode answer";
+    }
+}
+
+TEST(Resync, AnswerOneByteAtATimeIsJudgedWhole) {
+    HostRig rig;
+    rig.configure(1, 4);
+    rig.create();
+    CTnc* tnc = rig.host->tnc(1);
+    rig.fw.silent = true;
+    rig.host->pollStep();
+    ASSERT_TRUE(tnc->outOfSync());
+    rig.fw.silent = false;
+    rig.state->fragment = 1;
+    const int opens = rig.state->opens;
+    for (int i = 0; i < 20 && tnc->outOfSync(); ++i) rig.host->pollStep();
+    EXPECT_FALSE(tnc->outOfSync());
+    EXPECT_EQ(rig.state->opens, opens);
+}
+
+// A device that never stops sending cannot hold the engine in a drain.
+TEST(Resync, ChatteringDeviceIsReadForABoundedTime) {
+    HostRig rig;
+    rig.configure(1, 4);
+    rig.create();
+    CTnc* tnc = rig.host->tnc(1);
+    rig.fw.silent = true;
+    rig.host->pollStep();
+    ASSERT_TRUE(tnc->outOfSync());
+    // Every read finds more garbage, as from a line with noise.
+    rig.state->responder = [](const std::string&) { return std::string(100000, 'x'); };
+    const auto before = rig.clock.monotonicMs();
+    tnc->resynchronise();
+    // The attempt reads, reopens and switches again: a few bounded drains.
+    EXPECT_LE(rig.clock.monotonicMs() - before, 10000);
+    EXPECT_FALSE(rig.state->pending.empty()) << "stopped reading before the end";
 }
 
 TEST(Resync, TerminalModeAnswerReopensAndSwitchesAgain) {

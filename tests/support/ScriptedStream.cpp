@@ -15,6 +15,10 @@ std::vector<std::string> StreamState::commands() const {
 int ScriptedStream::read(std::span<std::uint8_t> buf) {
     std::size_t n = std::min(buf.size(), s_->pending.size());
     if (s_->fragment) n = std::min(n, s_->fragment);
+    if (n && !s_->readSizes.empty()) {
+        n = std::min(n, s_->readSizes.front());
+        s_->readSizes.pop_front();
+    }
     std::copy_n(s_->pending.begin(), n, buf.begin());
     s_->pending.erase(0, n);
     return static_cast<int>(n);

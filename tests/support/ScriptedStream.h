@@ -21,6 +21,7 @@ struct StreamState {
     std::vector<std::string> writes;     // every write call, in order
     std::string pending;                 // bytes the host can read
     std::size_t fragment = 0;            // at most this many bytes per read (0: all)
+    std::deque<std::size_t> readSizes;   // limits of the next reads that return bytes
     bool broken = false;
     bool failOpen = false;
     int opens = 0;
