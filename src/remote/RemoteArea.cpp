@@ -15,6 +15,11 @@ namespace norva {
 
 namespace fs = std::filesystem;
 
+fs::path frameDirectory(const Profile& profile, const fs::path& programDir, std::string_view key) {
+    const std::string value(trim(cut(profile.getString("frame", key, ""), 255)));
+    return value.empty() ? programDir : fs::path(value);
+}
+
 std::optional<fs::path> configuredArea(const Profile& profile, const fs::path& programDir, std::string_view key) {
     const std::string value(trim(profile.getString("frame", key, "")));
     if (value.empty()) return std::nullopt;

@@ -15,6 +15,11 @@ namespace norva {
 
 class Profile;
 
+// The directory a key of section frame names ("HelpDir", "InitDir", ...),
+// its case kept; the program directory when the key is empty.
+std::filesystem::path frameDirectory(const Profile& profile, const std::filesystem::path& programDir,
+                                     std::string_view key);
+
 // The real path of the directory a frame key names, when that area is
 // configured: the key is set, does not name the program directory, and the
 // directory exists.

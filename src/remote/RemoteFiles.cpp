@@ -14,7 +14,6 @@
 #include <memory>
 #include <vector>
 
-#include "app/AppSettings.h"
 #include "channel/TncChannel.h"
 #include "hostmode/HostContext.h"
 #include "hostmode/Tnc.h"
@@ -88,7 +87,7 @@ std::optional<fs::path> RemoteServer::areaRoot(CTncChannel& ch) const {
     if (!ch.superuser()) return std::nullopt;
     // The superuser works anywhere; start in RemoteDir when it exists.
     std::error_code ec;
-    const fs::path dir = fs::canonical(directoryOf(ctx.profile, ctx.programDir, DirKey::Remote, false), ec);
+    const fs::path dir = fs::canonical(frameDirectory(ctx.profile, ctx.programDir, "RemoteDir"), ec);
     if (!ec && fs::is_directory(dir, ec)) return dir;
     return fs::weakly_canonical(ctx.programDir, ec);
 }

@@ -4,7 +4,6 @@
 
 #include <cstdio>
 
-#include "app/AppSettings.h"
 #include "channel/TncChannel.h"
 #include "hostmode/HostContext.h"
 #include "hostmode/Tnc.h"
@@ -34,9 +33,9 @@ std::string pad(std::string_view s, std::size_t width) {
     return out;
 }
 
-std::string hostDirectory(const CTncChannel& ch, DirKey key) {
+fs::path hostDirectory(const CTncChannel& ch, std::string_view key) {
     const HostContext& ctx = ch.tnc().context();
-    return directoryOf(ctx.profile, ctx.programDir, key, false);
+    return frameDirectory(ctx.profile, ctx.programDir, key);
 }
 
 // One row of the connect and conference tables.
@@ -247,7 +246,7 @@ void RemoteServer::connect(CTncChannel& ch, std::string_view destination) {
 }
 
 void RemoteServer::sendHelpFile(CTncChannel& ch, std::string_view name) {
-    const fs::path dir = hostDirectory(ch, DirKey::Help);
+    const fs::path dir = hostDirectory(ch, "HelpDir");
     std::error_code ec;
     const auto file = isPlainName(name) ? findEntry(dir, name) : std::nullopt;
     if (file && fs::is_regular_file(*file, ec) &&
@@ -331,11 +330,11 @@ void RemoteServer::greet(CTncChannel& ch) {
         return p && fs::is_regular_file(*p, ec) ? p : std::nullopt;
     };
     const auto tncGreeting =
-        regular(findEntry(hostDirectory(ch, DirKey::Init), "whello" + std::to_string(ch.tncNumber()) + ".txt"));
+        regular(findEntry(hostDirectory(ch, "InitDir"), "whello" + std::to_string(ch.tncNumber()) + ".txt"));
     const std::string dest = ch.linkState().destCall();
     const std::string call = dest.substr(0, dest.find('-'));
     const auto stationGreeting =
-        isPlainName(call) ? regular(findEntry(hostDirectory(ch, DirKey::HelloText), call + ".txt")) : std::nullopt;
+        isPlainName(call) ? regular(findEntry(hostDirectory(ch, "HelloTextDir"), call + ".txt")) : std::nullopt;
 
     using Place = RemoteTransfers::Place;
     if (tncGreeting) {

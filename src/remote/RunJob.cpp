@@ -11,7 +11,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "app/AppSettings.h"
 #include "channel/TncChannel.h"
 #include "hostmode/HostContext.h"
 #include "hostmode/Tnc.h"
@@ -205,7 +204,7 @@ std::optional<fs::path> runArea(CTncChannel& ch) {
     if (auto area = configuredArea(ctx.profile, ctx.programDir, "RunDir")) return area;
     if (!ch.superuser()) return std::nullopt;
     std::error_code ec;
-    const fs::path dir = fs::canonical(directoryOf(ctx.profile, ctx.programDir, DirKey::Run, false), ec);
+    const fs::path dir = fs::canonical(frameDirectory(ctx.profile, ctx.programDir, "RunDir"), ec);
     if (!ec && fs::is_directory(dir, ec)) return dir;
     return fs::weakly_canonical(ctx.programDir, ec);
 }
