@@ -99,6 +99,13 @@ TEST_F(RunProgram, OnlyProgramsOfTheRunAreaStart) {
     EXPECT_NE(output().find(";id"), std::string::npos) << "';id' was a file name for ls: " << output();
 }
 
+TEST_F(RunProgram, EndlessOutputIsCutAndNeverStallsTheProgram) {
+    script("flood", "#!/bin/sh\nhead -c 300000 /dev/zero | tr '\\000' 'x'\necho\necho done >&2\n");
+    EXPECT_EQ(say("//dos flood"), started);
+    ASSERT_TRUE(runToEnd());
+    EXPECT_EQ(output(), std::string(r.server.options().runOutputLimit, 'x'));
+}
+
 TEST_F(RunProgram, TheSuperuserMayUseTheShell) {
     r.ch().setSuperuser(true);
     EXPECT_EQ(say("//dos echo one && echo two"), started);

@@ -122,6 +122,21 @@ TEST(RemoteScanner, AnswersCommandsAndIgnoresConversation) {
     EXPECT_EQ(r.say("//quit\r"), "\rBefehl nicht erkannt.\r" + RemoteRig::prompt());
 }
 
+TEST(RemoteScanner, TheRemoteConsoleIsASuperuserWithoutARemoteCall) {
+    RemoteRig r;
+    CTncChannel* console = r.rig.registry().channel(kDummyTnc, 1);
+    ASSERT_NE(console, nullptr);
+    EXPECT_TRUE(console->superuser());
+    r.rig.ui.texts.clear();
+    console->textOut("//v\r", kKindInfo, true);
+    std::string shown;
+    for (const auto& [slot, cls, text] : r.rig.ui.texts)
+        if (slot == console->slot() && cls == kClassInputEcho) shown += text;
+    EXPECT_EQ(shown, "\rNorva 4.26 / 32 Bit Version\r\r\rREMOTE (09:07)>");
+    console->textOut("//co\r", kKindInfo, true);
+    EXPECT_EQ(r.rig.registry().converseGroup(console->slot()), 0) << "the remote console stays out";
+}
+
 TEST(RemoteScanner, QuitLogsOffAndDisconnectsEvenWithRemoteOff) {
     RemoteRig r;
     r.connect();
