@@ -137,7 +137,7 @@ TEST_F(TwoStationsTransfer, TextFileArrivesWithStampLineAndEndMarker) {
 }
 
 TEST_F(TwoStationsTransfer, DisconnectInTheMiddleLeavesThePartAndLogsAnAbortOnBothSides) {
-    const std::string data = everyByte(200 * 1024, 3);
+    const std::string data = everyByte(1024 * 1024, 3);  // far more than crosses before the disconnect
     a.dir.write("big.bin", data);
     ASSERT_TRUE(b.onChannel(1, [&](CTncChannel& c) {
         return c.setJob(JobSlot::FileReceive, makeBinReceiveJob(c, b.dir.path() / "part.bin", false));
