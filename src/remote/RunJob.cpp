@@ -99,7 +99,7 @@ std::unique_ptr<ChildProcess> ChildProcess::start(const Spec& spec, std::string*
         return nullptr;
     }
     ::fcntl(fds[0], F_SETFL, ::fcntl(fds[0], F_GETFL) | O_NONBLOCK);
-    return std::unique_ptr<ChildProcess>(new ChildProcess(pid, fds[0]));
+    return std::make_unique<ChildProcess>(Started{pid, fds[0]});
 }
 
 ChildProcess::~ChildProcess() {

@@ -45,8 +45,14 @@ public:
     void kill();
     pid_t pid() const { return pid_; }
 
+    // Only start() makes one (the tag keeps the constructor to it).
+    struct Started {
+        pid_t pid;
+        int fd;
+    };
+    explicit ChildProcess(Started s) : pid_(s.pid), fd_(s.fd) {}
+
 private:
-    ChildProcess(pid_t pid, int fd) : pid_(pid), fd_(fd) {}
     pid_t pid_;
     int fd_;
     bool reaped_ = false;
