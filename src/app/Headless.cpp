@@ -177,6 +177,11 @@ int runHeadless(int argc, char** argv) {
     RealClock clock;
     HeadlessUi ui;
     SystemLog log(dir.dir, clock);
+    // Settings that cannot be written are said, never lost silently.
+    profile.setFailureReport([&log](const std::string& message) {
+        log.event(message + "\r\n");
+        std::fprintf(stderr, "norva: %s\n", message.c_str());
+    });
     log.event("Norva Start...\r\n");
 
     EngineConfig config;
@@ -195,6 +200,12 @@ int runHeadless(int argc, char** argv) {
     reader.stop();
     engine.shutdown();
     log.event("Norva Stop...\r\n");
+    if (!profile.flush()) {
+        const std::string lost = "Die Einstellungen können nicht gespeichert werden: " + profile.path().string();
+        log.event(lost + "\r\n");
+        std::fprintf(stderr, "norva: %s\n", lost.c_str());
+        return 1;
+    }
     return 0;
 }
 

@@ -2,6 +2,7 @@
 #include "gui/DesktopApp.h"
 
 // std
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -78,6 +79,12 @@ bool DesktopSession::start() {
     QApplication::setWindowIcon(norvaIcon());
     frame_ = std::make_unique<CMainFrame>(*profile_, settings_, dir);
     ui_ = std::make_unique<QtUiPort>(*frame_);
+    // Settings that cannot be written are said, never lost silently; the
+    // report may come from the engine thread, the UI port queues it.
+    profile_->setFailureReport([this](const std::string& message) {
+        log_->event(message + "\r\n");
+        ui_->messageBox("Norva", message);
+    });
     connect(frame_.get(), &CMainFrame::closeAccepted, this, &DesktopSession::finish);
     if (options_.showSplash && settings_.frame.showBitmap != 0)
         showSplash();
@@ -140,6 +147,13 @@ void DesktopSession::finish() {
     link_->shutdown();
     log_->event("Norva Stop...\r\n");
     saveFrameAndColours(*profile_, settings_, failures);
+    if (!profile_->flush()) {
+        const std::string lost = "Die Einstellungen können nicht gespeichert werden: " + profile_->path().string();
+        log_->event(lost + "\r\n");
+        if (std::find(failures.begin(), failures.end(), lost) == failures.end())
+            failures.push_back(lost);
+    }
+    profile_->setFailureReport(nullptr);
     for (const std::string& f : failures)
         std::fprintf(stderr, "norva: %s\n", f.c_str());
     messages_.insert(messages_.end(), failures.begin(), failures.end());

@@ -168,6 +168,10 @@ Profile::Stamp Profile::statFile(const fs::path& path)
 
 void Profile::loadIfChanged() const
 {
+    // Values the disk has not taken yet win over the file: reading it back
+    // would lose them (an outside edit meanwhile is overwritten later).
+    if (loaded_ && unsaved_)
+        return;
     const Stamp now = statFile(path_);
     if (loaded_ && now == stamp_)
         return;
@@ -280,14 +284,15 @@ bool Profile::commit(std::vector<std::string> texts)
 {
     if (stamp_.exists && texts == this->texts())
         return true;  // nothing changed: spare the disk
-    if (batchDepth_ > 0) {
+    if (inOwnBatch()) {
         lines_.clear();
         for (std::string& t : texts)
             lines_.emplace_back().text = std::move(t);
         parse();
-        batchDirty_ = true;
+        unsaved_ = true;
         return true;
     }
+    // Written at once; values a failed batch kept go with it.
     if (!store(texts))
         return false;
     lines_.clear();
@@ -296,27 +301,79 @@ bool Profile::commit(std::vector<std::string> texts)
     parse();
     // Our own write is current: take the new file's identity so it is not read back.
     stamp_ = statFile(path_);
+    unsaved_ = false;
+    failureReported_ = false;
     return true;
+}
+
+bool Profile::inOwnBatch() const
+{
+    const auto me = std::this_thread::get_id();
+    return std::any_of(batches_.begin(), batches_.end(), [me](const auto& b) { return b.first == me; });
 }
 
 void Profile::beginBatch()
 {
     std::lock_guard lock(mutex_);
-    ++batchDepth_;
+    const auto me = std::this_thread::get_id();
+    for (auto& b : batches_) {
+        if (b.first == me) {
+            ++b.second;
+            return;
+        }
+    }
+    batches_.emplace_back(me, 1);
 }
 
 bool Profile::endBatch()
 {
     std::lock_guard lock(mutex_);
-    if (batchDepth_ == 0 || --batchDepth_ > 0 || !batchDirty_)
+    const auto me = std::this_thread::get_id();
+    const auto it = std::find_if(batches_.begin(), batches_.end(), [me](const auto& b) { return b.first == me; });
+    if (it == batches_.end())
         return true;
-    batchDirty_ = false;
-    if (!store(texts())) {
-        loaded_ = false;  // forget what never reached the disk
-        return false;
+    if (--it->second > 0)
+        return true;
+    batches_.erase(it);
+    // Another thread's batch still open: its end writes what is pending.
+    if (!unsaved_ || !batches_.empty())
+        return true;
+    return storeUnsaved();
+}
+
+bool Profile::storeUnsaved()
+{
+    if (store(texts())) {
+        stamp_ = statFile(path_);
+        unsaved_ = false;
+        failureReported_ = false;
+        return true;
     }
-    stamp_ = statFile(path_);
-    return true;
+    if (!failureReported_ && report_) {
+        failureReported_ = true;
+        report_("Die Einstellungen können nicht gespeichert werden: " + path_.string());
+    }
+    return false;
+}
+
+bool Profile::hasUnsavedWrites() const
+{
+    std::lock_guard lock(mutex_);
+    return unsaved_;
+}
+
+bool Profile::flush()
+{
+    std::lock_guard lock(mutex_);
+    if (!unsaved_)
+        return true;
+    return storeUnsaved();
+}
+
+void Profile::setFailureReport(std::function<void(const std::string&)> report)
+{
+    std::lock_guard lock(mutex_);
+    report_ = std::move(report);
 }
 
 std::optional<std::string> Profile::find(std::string_view section, std::string_view key) const

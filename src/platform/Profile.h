@@ -7,10 +7,12 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -39,23 +41,41 @@ public:
     bool deleteKey(std::string_view section, std::string_view key);
     bool deleteSection(std::string_view section);
 
-    // Writes between beginBatch() and the matching endBatch() change the
-    // profile at once but reach the disk together, in one rewrite, when the
-    // outermost batch ends (settings written back at exit: dozens of keys).
-    // endBatch() is false when that rewrite failed; the profile then shows
-    // the file as it is on disk again.
+    // Writes a thread makes between beginBatch() and its matching endBatch()
+    // change the profile at once but reach the disk together, in one
+    // rewrite, when the outermost batch ends (settings written back at exit:
+    // dozens of keys). Writes of other threads meanwhile go to disk at once.
+    // endBatch() is false when that rewrite failed. The written values are
+    // then kept and written again with the next write or flush(), and the
+    // failure report is called once: settings are never lost silently.
     void beginBatch();
     bool endBatch();
     class Batch {
     public:
         explicit Batch(Profile& p) : p_(p) { p_.beginBatch(); }
-        ~Batch() { p_.endBatch(); }
+        ~Batch() { end(); }
         Batch(const Batch&) = delete;
         Batch& operator=(const Batch&) = delete;
+        // Ends the batch early; false when its rewrite failed.
+        bool end() {
+            if (ended_) return true;
+            ended_ = true;
+            return p_.endBatch();
+        }
 
     private:
         Profile& p_;
+        bool ended_ = false;
     };
+
+    // Written values the disk has not taken yet (a failed batch rewrite).
+    bool hasUnsavedWrites() const;
+    // Tries to write them now (program exit); true when nothing is left unsaved.
+    bool flush();
+    // Called once when a batch's rewrite fails (again after a later success),
+    // with "Die Einstellungen können nicht gespeichert werden: <path>".
+    // It may be called on any thread that writes.
+    void setFailureReport(std::function<void(const std::string&)> report);
 
     // Key names of a section in file order (first spelling wins), sections likewise.
     std::vector<std::string> keys(std::string_view section) const;
@@ -95,8 +115,14 @@ private:
     mutable bool loaded_ = false;
     mutable bool readable_ = true;  // false: the file exists but cannot be read, so never overwrite it
     mutable bool crlf_ = true;      // keep the line ends the file already has; new files get CR LF
-    int batchDepth_ = 0;
-    bool batchDirty_ = false;       // a batch holds writes the disk has not seen yet
+    bool inOwnBatch() const;
+    bool storeUnsaved();
+
+    // Open batches per thread (few threads write: a short list).
+    std::vector<std::pair<std::thread::id, int>> batches_;
+    bool unsaved_ = false;          // lines_ holds writes the disk has not seen yet
+    bool failureReported_ = false;
+    std::function<void(const std::string&)> report_;
 };
 
 // Parses a whole value as an integer ("  42 " ok, "4x" or "" not).

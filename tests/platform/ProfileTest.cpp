@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <climits>
 #include <csignal>
 #include <sys/resource.h>
@@ -71,17 +73,70 @@ TEST_F(ProfileTest, BatchedWritesReachTheDiskTogether)
     EXPECT_EQ(fresh.getString("Frame", "Name"), "Norva Station") << "other lines kept";
 }
 
-TEST_F(ProfileTest, FailedBatchShowsTheFileAsItIsAgain)
+// A batch whose rewrite fails keeps its values, says so once, and writes
+// them with the next write (or flush at exit) once the disk takes them.
+TEST_F(ProfileTest, FailedBatchKeepsItsValuesReportsOnceAndRetries)
+{
+    writeFile(file(), kSample);
+    Profile p(file());
+    std::vector<std::string> reports;
+    p.setFailureReport([&](const std::string& m) { reports.push_back(m); });
+    const std::string gone = dir_.path().string() + ".gone";
+    {
+        Profile::Batch batch(p);
+        EXPECT_TRUE(p.writeInt("Frame", "Ratio", 55));
+        // The directory disappears under the batch: the rewrite cannot happen.
+        fs::rename(dir_.path(), gone);
+        EXPECT_FALSE(batch.end());
+    }
+    EXPECT_TRUE(p.hasUnsavedWrites());
+    EXPECT_EQ(p.getInt("Frame", "Ratio", 0), 55) << "the value is kept";
+    EXPECT_FALSE(p.flush());
+    {
+        Profile::Batch again(p);
+        p.writeInt("Frame", "Other", 1);
+    }
+    ASSERT_EQ(reports.size(), 1u) << "reported once, not per attempt";
+    EXPECT_EQ(reports[0], "Die Einstellungen können nicht gespeichert werden: " + file().string());
+
+    fs::rename(gone, dir_.path());
+    EXPECT_TRUE(p.writeInt("Color", "Input", 7));
+    EXPECT_FALSE(p.hasUnsavedWrites());
+    Profile fresh(file());
+    EXPECT_EQ(fresh.getInt("Frame", "Ratio", 0), 55) << "retried with the next write";
+    EXPECT_EQ(fresh.getInt("Frame", "Other", 0), 1);
+    EXPECT_EQ(fresh.getInt("Color", "Input", 0), 7);
+}
+
+TEST_F(ProfileTest, FlushAtExitWritesWhatAFailedBatchKept)
+{
+    writeFile(file(), kSample);
+    Profile p(file());
+    const std::string gone = dir_.path().string() + ".gone";
+    p.beginBatch();
+    p.writeInt("Frame", "Ratio", 56);
+    fs::rename(dir_.path(), gone);
+    EXPECT_FALSE(p.endBatch());
+    fs::rename(gone, dir_.path());
+    EXPECT_TRUE(p.flush());
+    EXPECT_EQ(Profile(file()).getInt("Frame", "Ratio", 0), 56);
+}
+
+// Another thread's writes during a batch go to disk at once and are never
+// part of the batch's fate.
+TEST_F(ProfileTest, BatchesBelongToTheirThread)
 {
     writeFile(file(), kSample);
     Profile p(file());
     p.beginBatch();
-    p.writeInt("Frame", "Ratio", 55);
-    // The directory disappears under the batch: the rewrite cannot happen.
-    fs::rename(dir_.path(), dir_.path().string() + ".gone");
-    EXPECT_FALSE(p.endBatch());
-    fs::rename(dir_.path().string() + ".gone", dir_.path());
-    EXPECT_EQ(p.getInt("Frame", "Ratio", 0), 70);
+    EXPECT_TRUE(p.writeInt("Frame", "Ratio", 57));
+    bool wrote = false;
+    std::thread gui([&] { wrote = p.writeString("Color", "Input", "9,9,9"); });
+    gui.join();
+    EXPECT_TRUE(wrote);
+    EXPECT_EQ(Profile(file()).getString("Color", "Input"), "9,9,9") << "on disk at once";
+    EXPECT_TRUE(p.endBatch());
+    EXPECT_EQ(Profile(file()).getInt("Frame", "Ratio", 0), 57);
 }
 
 TEST_F(ProfileTest, ReadsWithWindowsSemantics)
@@ -377,18 +432,23 @@ TEST_F(ProfileTest, ReadersSeeWholeValuesWhileAnotherThreadWrites)
 {
     Profile p(file());
     ASSERT_TRUE(p.writeInt("Frame", "Counter", 0));
+    std::atomic<int> failed{0};
     std::thread writer([&] {
         for (int i = 1; i <= 30; ++i)
-            p.writeInt("Frame", "Counter", i);
+            if (!p.writeInt("Frame", "Counter", i))
+                ++failed;
     });
     int last = 0;
     bool monotonic = true;
-    while (last < 30) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (last < 30 && std::chrono::steady_clock::now() < deadline) {
         const int v = p.getInt("Frame", "Counter", -1);
         monotonic = monotonic && v >= last;
         last = std::max(last, v);
     }
     writer.join();
+    EXPECT_EQ(failed.load(), 0);
+    EXPECT_EQ(last, 30);
     EXPECT_TRUE(monotonic);
     EXPECT_EQ(Profile(file()).getInt("Frame", "Counter", -1), 30);
 }
