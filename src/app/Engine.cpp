@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <ctime>
 
+#include "app/StationServices.h"
 #include "platform/ByteStream.h"
 
 namespace norva {
@@ -108,6 +109,7 @@ int Engine::runTick() {
 }
 
 void Engine::run() {
+    services_ = std::make_unique<StationServices>(ctx_);
     hostMode_ = std::make_unique<CHostMode>(ctx_);
     hostMode_->createTncs();
 
@@ -146,6 +148,7 @@ void Engine::run() {
                    " work item(s) posted during shutdown dropped\r\n");
     late.clear();
     hostMode_.reset();
+    services_.reset();
 }
 
 }  // namespace norva

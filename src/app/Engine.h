@@ -21,6 +21,7 @@
 
 namespace norva {
 
+class StationServices;
 class UiPort;
 
 struct EngineConfig {
@@ -93,6 +94,7 @@ private:
     EngineConfig config_;
     SystemLog log_;
     ChannelContext ctx_;
+    std::unique_ptr<StationServices> services_;
     std::unique_ptr<CHostMode> hostMode_;
     std::thread thread_;
     std::mutex mutex_;

@@ -39,17 +39,5 @@ void remoteSendOnly(CTncChannel& ch, std::string_view utf8) {
 
 void remoteEchoOnly(CTncChannel& ch, std::string_view utf8) { ch.show(utf8ToOem(utf8), kClassInputEcho); }
 
-std::string remotePromptText(const CTncChannel& ch, std::string_view callOverride) {
-    const CLinkState& link = ch.linkState();
-    std::string text = "\r\r";
-    if (!link.destCall().empty()) text += link.destCall() + " de ";
-    text += callOverride.empty() ? link.myCall() : toUpper(callOverride);
-    text += " (" + clockText(ch.tnc().context().clock.localTime()) + ")>";
-    return text;
-}
-
-void sendRemotePrompt(CTncChannel& ch, std::string_view callOverride) {
-    remoteReply(ch, remotePromptText(ch, callOverride));
-}
 
 }  // namespace norva

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "channel/RemotePrompt.h"
 #include "platform/Clock.h"
 
 namespace norva {
@@ -81,9 +82,5 @@ void remoteReplyOem(CTncChannel& ch, std::string_view oem);
 void remoteSendOnly(CTncChannel& ch, std::string_view utf8);
 // Shown in the channel's output only, as the station's own text would be.
 void remoteEchoOnly(CTncChannel& ch, std::string_view utf8);
-// The text of the prompt: "\r\r[REMOTE de ]MYCALL (hh:mm)>".
-std::string remotePromptText(const CTncChannel& ch, std::string_view callOverride = {});
-// Sends the prompt as a reply.
-void sendRemotePrompt(CTncChannel& ch, std::string_view callOverride = {});
 
 }  // namespace norva

@@ -61,6 +61,7 @@ void CBinReceiveJob::setState(BinReceiveState next) {
 }
 
 int CBinReceiveJob::tick() {
+    waitForTick_ = false;
     switch (state_) {
         case BinReceiveState::WaitHeader:
         case BinReceiveState::Data: return cancelled_ ? 0 : 1;
@@ -74,7 +75,7 @@ int CBinReceiveJob::tick() {
 
 int CBinReceiveJob::receive(const ReceiveRecord& record) {
     // Only connected information carries the file; link texts never become data.
-    if (record.kind != kKindConnected) return 1;
+    if (record.kind != kKindConnected || waitForTick_) return 1;
     const std::string_view text = record.text();
     updateFigures();
     const bool inTransfer = state_ == BinReceiveState::WaitHeader || state_ == BinReceiveState::Data;

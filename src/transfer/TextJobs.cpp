@@ -139,6 +139,7 @@ void CTextCaptureJob::write(std::string_view text) {
 }
 
 int CTextCaptureJob::receive(const ReceiveRecord& record) {
+    if (waitForTick_) return 1;
     write(record.text());
     return cancelled_ ? 0 : 1;
 }

@@ -63,7 +63,10 @@ public:
                     DiskLimits limits = {});
     ~CTextCaptureJob() override;
 
-    int tick() override { return cancelled_ ? 0 : 1; }
+    int tick() override {
+        waitForTick_ = false;
+        return cancelled_ ? 0 : 1;
+    }
     int receive(const ReceiveRecord& record) override;
     // Text for the file (CR gets its LF as received text does).
     void write(std::string_view text);

@@ -60,26 +60,5 @@ void CTransferJob::writeFilesLog(std::string_view arrow, std::string_view outcom
     appendToFile(programDir() / "files.log", line);
 }
 
-std::string remotePromptText(std::string_view remoteCall, std::string_view ownCall,
-                             std::string_view callOverride, int hour, int minute) {
-    std::string text = "\r\r";
-    if (!remoteCall.empty()) {
-        text += remoteCall;
-        text += " de ";
-    }
-    text += callOverride.empty() ? std::string(ownCall) : toUpper(callOverride);
-    char clock[16];
-    std::snprintf(clock, sizeof clock, " (%02d:%02d)>", hour, minute);
-    text += clock;
-    return text;
-}
-
-void sendRemotePrompt(CTncChannel& channel, std::string_view callOverride) {
-    const LocalTime t = channel.tnc().context().clock.localTime();
-    const std::string text = remotePromptText(channel.linkState().destCall(), channel.linkState().myCall(),
-                                              callOverride, t.hour, t.minute);
-    channel.sendOperation(FrameRecord{kKindInfo, text});
-    channel.show(text, kClassInputEcho);
-}
 
 }  // namespace norva

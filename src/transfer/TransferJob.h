@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "channel/RemotePrompt.h"
 #include "channel/ChannelJob.h"
 
 namespace norva {
@@ -60,6 +61,10 @@ public:
     void cancel() { cancelled_ = true; }
     // The callsign the remote prompt names instead of the channel's own.
     void setPromptCall(std::string call) { promptCall_ = std::move(call); }
+    // A job a remote command starts is offered the record that held the
+    // command in the same dispatch; it takes records only from its first
+    // tick on, so the command never becomes file content.
+    void takeRecordsAfterFirstTick() { waitForTick_ = true; }
     // Called with (from, to) on every state change of a job that has states.
     void setStateTrace(std::function<void(int, int)> trace) { trace_ = std::move(trace); }
 
@@ -99,6 +104,7 @@ protected:
     std::uint16_t crc_ = 0;
     bool cancelled_ = false;
     bool promptAfter_ = false;
+    bool waitForTick_ = false;
     std::string promptCall_;
     // The station at the other end, kept for files.log: a disconnect clears
     // the channel's destination before the job goes.
@@ -109,11 +115,5 @@ private:
     std::function<void(int, int)> trace_;
 };
 
-// The remote prompt: "\r\r", "<remote> de " when there is a remote station,
-// the callsign (override in upper case, else the own call), " (HH:MM)>".
-std::string remotePromptText(std::string_view remoteCall, std::string_view ownCall,
-                             std::string_view callOverride, int hour, int minute);
-// Sends the remote prompt on a channel and echoes it.
-void sendRemotePrompt(CTncChannel& channel, std::string_view callOverride = {});
 
 }  // namespace norva

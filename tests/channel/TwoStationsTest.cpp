@@ -48,10 +48,15 @@ TEST(TwoStations, ConnectTalkAndDisconnect) {
     EXPECT_NE(a.output().find("#2 [1/1] 4: (1) CONNECTED to DB1BBB"), std::string::npos) << a.output();
     EXPECT_NE(b.errors().find("*** Verbindung wurde erstellt: #2 [1/1]"), std::string::npos) << b.errors();
 
-    // Text typed on A arrives on B.
+    // Text typed on A arrives on B, as received text (after B's greeting,
+    // which ends in the remote prompt without a line end).
     a.console->line("Hallo B, grüße von A");
     ASSERT_TRUE(eventually([&] {
-        return b.output().find("#2 [1/1] 9: Hallo B, grüße von A") != std::string::npos;
+        const std::string out = b.output();
+        const std::size_t at = out.find("Hallo B, grüße von A");
+        if (at == std::string::npos) return false;
+        const std::size_t lineStart = out.rfind('\n', at) + 1;
+        return out.compare(lineStart, 12, "#2 [1/1] 9: ") == 0;
     })) << b.output();
 
     // B ends the link.

@@ -1,0 +1,89 @@
+// StationServices: the remote command server wired to the transfer jobs.
+#include "app/StationServices.h"
+
+#include "channel/ChannelContext.h"
+#include "channel/ChannelHooks.h"
+#include "channel/TncChannel.h"
+#include "remote/RemoteSeams.h"
+#include "remote/RemoteServer.h"
+#include "transfer/TextJobs.h"
+#include "transfer/TransferJob.h"
+#include "transfer/Transfers.h"
+
+namespace norva {
+
+namespace {
+
+// A job a remote command starts must not take the command's own record.
+std::unique_ptr<CChannelJob> fromNextTick(std::unique_ptr<CChannelJob> job) {
+    if (auto* t = dynamic_cast<CTransferJob*>(job.get())) t->takeRecordsAfterFirstTick();
+    return job;
+}
+
+// The remote commands' transfers, made by the transfer subsystem.
+class TransferAdapter final : public RemoteTransfers {
+public:
+    bool sendTextFile(CTncChannel& ch, const std::filesystem::path& file, Place where,
+                      bool promptAfter) override {
+        auto job = makeTextFileSendJob(ch, file, false, promptAfter);
+        if (!job) return false;
+        if (where == Place::Queue) return enqueueTransfer(ch, std::move(job));
+        return ch.setJob(JobSlot::Send, std::move(job));
+    }
+    bool sendMemoryText(CTncChannel& ch, std::string_view name, std::string oemText,
+                        bool promptAfter) override {
+        auto job = makeMemoryTextJob(ch, std::move(oemText), std::string(name), promptAfter);
+        return job && ch.setJob(JobSlot::Send, std::move(job));
+    }
+    bool sendBinFile(CTncChannel& ch, const std::filesystem::path& file, bool promptAfter) override {
+        auto job = makeBinSendJob(ch, file, promptAfter);
+        return job && enqueueTransfer(ch, std::move(job));
+    }
+    bool receiveBinFile(CTncChannel& ch, const std::filesystem::path& file, bool promptAfter) override {
+        auto job = makeBinReceiveJob(ch, file, promptAfter);
+        return job && ch.setJob(JobSlot::FileReceive, fromNextTick(std::move(job)));
+    }
+    bool captureMessage(CTncChannel& ch, const std::filesystem::path& file,
+                        std::string_view oemHeading) override {
+        auto job = makeCaptureJob(ch, file, true, true);
+        auto* capture = dynamic_cast<CTextCaptureJob*>(job.get());
+        if (!capture || capture->cancelled()) return false;
+        capture->write(oemHeading);
+        return ch.setJob(JobSlot::RemoteInput, fromNextTick(std::move(job)));
+    }
+    bool autoBin(CTncChannel& ch, std::string_view receivedText) override {
+        return startAutoBin(ch, receivedText);
+    }
+};
+
+// The jobs every channel makes for itself.
+class StandingJobs final : public ChannelJobFactory {
+public:
+    std::unique_ptr<CChannelJob> captureJob(CTncChannel& ch, std::string_view path) override {
+        return makeLogCaptureJob(ch, path);
+    }
+};
+
+}  // namespace
+
+struct StationServices::Parts {
+    TransferAdapter transfers;
+    RemoteGateway gateway;
+    RemoteMarkers markers;
+    RemoteServer server{transfers, gateway, markers};
+    StandingJobs jobs;
+};
+
+StationServices::StationServices(ChannelContext& ctx) : ctx_(ctx), parts_(std::make_unique<Parts>()) {
+    ChannelHooks& hooks = ctx_.channels.hooks();
+    hooks.setRemote(&parts_->server);
+    hooks.setJobs(&parts_->jobs);
+}
+
+StationServices::~StationServices() {
+    ChannelHooks& hooks = ctx_.channels.hooks();
+    hooks.setRemote(nullptr);
+    hooks.setJobs(nullptr);
+}
+
+}  // namespace norva

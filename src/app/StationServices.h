@@ -1,0 +1,27 @@
+// StationServices: the subsystems a running station plugs into its channels:
+// the remote command server (with the transfers and the gateway it starts),
+// and the jobs a channel makes for itself (the LogFile capture). Made on the
+// engine thread before the TNCs, so every channel gets them from the start,
+// and gone after the TNCs, so no channel calls into them afterwards.
+#pragma once
+
+#include <memory>
+
+namespace norva {
+
+struct ChannelContext;
+
+class StationServices {
+public:
+    explicit StationServices(ChannelContext& ctx);
+    ~StationServices();
+    StationServices(const StationServices&) = delete;
+    StationServices& operator=(const StationServices&) = delete;
+
+private:
+    struct Parts;
+    ChannelContext& ctx_;
+    std::unique_ptr<Parts> parts_;
+};
+
+}  // namespace norva
