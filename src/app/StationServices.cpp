@@ -3,6 +3,7 @@
 
 #include "channel/ChannelContext.h"
 #include "channel/ChannelHooks.h"
+#include "channel/Gateway.h"
 #include "channel/TncChannel.h"
 #include "remote/RemoteSeams.h"
 #include "remote/RemoteServer.h"
@@ -56,6 +57,14 @@ public:
     }
 };
 
+// //Connect: the gateway pair between channels.
+class GatewayAdapter final : public RemoteGateway {
+public:
+    std::unique_ptr<CGatewayJob> makeGateway(CTncChannel& home, std::string_view destination) override {
+        return CGatewayLink::start(home, destination);
+    }
+};
+
 // The jobs every channel makes for itself.
 class StandingJobs final : public ChannelJobFactory {
 public:
@@ -68,7 +77,7 @@ public:
 
 struct StationServices::Parts {
     TransferAdapter transfers;
-    RemoteGateway gateway;
+    GatewayAdapter gateway;
     RemoteMarkers markers;
     RemoteServer server{transfers, gateway, markers};
     StandingJobs jobs;
