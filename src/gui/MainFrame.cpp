@@ -25,6 +25,8 @@
 #include "gui/PaneViews.h"
 #include "gui/SoundPlayer.h"
 #include "gui/StatusBar.h"
+#include "gui/TransferCommands.h"
+#include "gui/TransferStatusWindow.h"
 #include "platform/Profile.h"
 
 namespace norva {
@@ -44,6 +46,7 @@ CMainFrame::CMainFrame(Profile& profile, AppSettings& settings, std::filesystem:
       programDir_(std::move(programDir)),
       sounds_(std::make_unique<SoundPlayer>(profile, programDir_)) {
     setObjectName("NorvaMainFrame");
+    transfers_ = std::make_unique<TransferCommands>(nullptr, profile_, programDir_.string(), this);
     sounds_->setSoundOn(settings_.frame.sound != 0);
     style_.font = paneFont(settings_.font);
     updateColours();
@@ -62,6 +65,7 @@ CMainFrame::~CMainFrame() = default;
 
 void CMainFrame::setEngine(EngineLink* engine) {
     engine_ = engine;
+    transfers_->setEngine(engine);
     if (!engine_)
         return;
     engine_->setTopLink(settings_.frame.topLink);

@@ -21,6 +21,7 @@
 #include "app/AppSettings.h"
 #include "gui/QtUiPort.h"
 #include "gui/TextView.h"
+#include "gui/TransferStatusWindow.h"
 #include "terminal/Output.h"
 #include "terminal/Prewrite.h"
 #include "terminal/UnseenMarks.h"
@@ -40,6 +41,7 @@ class EngineLink;
 class FindDialog;
 class Profile;
 class SoundPlayer;
+class TransferCommands;
 
 class CMainFrame : public QMainWindow, public UiTarget, public OutputEvents, public InputEvents {
     Q_OBJECT
@@ -135,6 +137,10 @@ public:
     void chooseColours();
     void about();
     void setAutoArrange(bool on);
+    // The transfer commands on the TopLink channel and the status window.
+    TransferCommands& transfers() { return *transfers_; }
+    TransferStatusWindow* transferStatusWindow() const { return transferStatus_; }
+    void showTransferStatus();
     // A colour or font change: every pane repaints.
     void styleChanged();
 
@@ -184,6 +190,8 @@ private:
     std::map<int, bool> messageBeeps_;
     UnseenMarks marks_;
     QPointer<FindDialog> findDialog_;
+    std::unique_ptr<TransferCommands> transfers_;
+    QPointer<TransferStatusWindow> transferStatus_;
     bool askOnClose_ = true;
     bool closingDone_ = false;
     bool shuttingDown_ = false;

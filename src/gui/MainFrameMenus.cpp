@@ -33,8 +33,11 @@
 #include "gui/SoundPlayer.h"
 #include "gui/StatusBar.h"
 #include "gui/TncDialogs.h"
+#include "gui/TransferCommands.h"
+#include "gui/TransferStatusWindow.h"
 #include "platform/Profile.h"
 #include "terminal/MenuLines.h"
+#include "transfer/TransferStatus.h"
 
 namespace norva {
 
@@ -89,7 +92,8 @@ void CMainFrame::buildMenus() {
     QMenu* edit = bar->addMenu("&Bearbeiten");
     addCommand(edit, "&Kopieren", "copy", this, [this] { copySelection(); }, QKeySequence::Copy);
     addCommand(edit, "&Einfügen", "paste", this, [this] { paste(); }, QKeySequence::Paste);
-    addLater(edit, "Einfügen und Senden");  // needs the "Clip" send job of the transfers
+    addCommand(edit, "Einfügen und Senden", "pasteAndSend", this,
+               [this] { transfers_->sendClipboard(settings_.frame.topLink); });
     edit->addSeparator();
     addCommand(edit, "Suchen...", "find", this, [this] { findText(); }, QKeySequence::Find);
     edit->addSeparator();
@@ -118,10 +122,20 @@ void CMainFrame::buildMenus() {
     addLater(scripts, "Script Zeitsteuerung...");
 
     QMenu* transfer = bar->addMenu("T&ransfer");
-    addLater(transfer, "Textdatei senden...");
-    addLater(transfer, "Binärdatei senden...");
-    addLater(transfer, "Binärdatei empfangen...");
-    addLater(transfer, "Transferstatus...");
+    addCommand(transfer, "Textdatei senden...", "sendTextFile", this,
+               [this] { transfers_->sendTextFile(settings_.frame.topLink, kTitleSendText); });
+    addCommand(transfer, "Binärdatei senden...", "sendBinaryFile", this,
+               [this] { transfers_->sendBinaryFile(settings_.frame.topLink, kTitleSendBinary); });
+    addCommand(transfer, "Binärdatei empfangen...", "receiveBinaryFile", this,
+               [this] { transfers_->receiveBinaryFile(settings_.frame.topLink); });
+    addCommand(transfer, "Logdatei schreiben...", "writeLog", this,
+               [this] { transfers_->toggleLog(settings_.frame.topLink); });
+    addCommand(transfer, "Sendung abbrechen", "stopSending", this,
+               [this] { transfers_->stopSending(settings_.frame.topLink); });
+    addCommand(transfer, "Alle Dateien aussenden...", "sendAllFiles", this,
+               [this] { transfers_->sendAllFiles(settings_.frame.topLink); });
+    transfer->addSeparator();
+    addCommand(transfer, "Transferstatus...", "transferStatus", this, [this] { showTransferStatus(); });
     addLater(transfer, "7Plus Datei entpacken...");
 
     QMenu* settings = bar->addMenu("&Einstellungen");
@@ -388,6 +402,20 @@ void CMainFrame::sendPassword() {
         window->prewrite().passwordCommand();
         window->flush();
     }
+}
+
+// ------------------------------------------------------------ transfers
+
+void CMainFrame::showTransferStatus() {
+    if (!engine_)
+        return;
+    if (!transferStatus_)
+        transferStatus_ = new TransferStatusWindow(engine_, *transfers_, profile_, settings_.frame.topLink, this);
+    else if (transferStatus_->isHidden())
+        transferStatus_->showSlot(settings_.frame.topLink);
+    transferStatus_->show();
+    transferStatus_->raise();
+    transferStatus_->activateWindow();
 }
 
 // ------------------------------------------------------------ dialogs
