@@ -109,6 +109,9 @@ bool Parser::one() {
     if (a == "--frame-interval") {
         return numberOption(a, 0, 10000, n) && ((opt.tnc.frameIntervalMs = std::uint32_t(n)), true);
     }
+    if (a == "--baud") {
+        return numberOption(a, 0, 1000000, n) && ((opt.tnc.serialBaud = int(n)), true);
+    }
     if (a == "--fragment") {
         return numberOption(a, 0, 1024, n) && ((opt.tnc.fragmentSize = std::size_t(n)), true);
     }
@@ -178,6 +181,7 @@ std::string usageText() {
            "  --no-ext-poll         answer channel 255 with \"INVALID CHANNEL\"\n"
            "  --empty-poll-text     extended poll with nothing pending: code 1 \"\"\n"
            "  --frame-interval MS   at most one host frame per MS milliseconds\n"
+           "  --baud N              serial speed of the host link (8N1; 0: unlimited)\n"
            "  --fragment N          write replies in pieces of N bytes\n"
            "  --fragment-gap MS     pause between reply pieces\n"
            "  --connect-delay MS    connect/disconnect handshake time (default 300)\n"

@@ -60,15 +60,33 @@ void WakePipe::drain() const {
 
 void TncPump::input(std::string_view bytes) {
     std::lock_guard lock(tnc_.radio().mutex());
-    tnc_.receive(bytes, steadyNowMs());
+    const std::uint64_t now = steadyNowMs();
+    toTnc_.push(bytes, now);
+    deliverInput(now);
+}
+
+void TncPump::deliverInput(std::uint64_t nowMs) {
+    const std::string arrived = toTnc_.take(nowMs);
+    if (!arrived.empty()) tnc_.receive(arrived, nowMs);
 }
 
 int TncPump::service() {
     std::lock_guard lock(tnc_.radio().mutex());
     std::uint64_t now = steadyNowMs();
+    deliverInput(now);
     tnc_.tick(now);
-    for (auto& piece : tnc_.takeOutput(now)) pending_.push_back(std::move(piece));
-    auto wake = tnc_.nextWakeMs();
+    for (auto& piece : tnc_.takeOutput(now)) {
+        // Unthrottled, each piece stays one write (fragmented replies stay fragmented).
+        if (!toHost_.throttled()) {
+            pending_.push_back(std::move(piece));
+        } else {
+            toHost_.push(piece, now);
+        }
+    }
+    if (std::string crossed = toHost_.take(now); !crossed.empty()) pending_.push_back(std::move(crossed));
+    std::optional<std::uint64_t> wake = tnc_.nextWakeMs();
+    for (const auto& line : {toTnc_.nextDueMs(), toHost_.nextDueMs()})
+        if (line && (!wake || *line < *wake)) wake = line;
     if (!wake) return -1;
     if (*wake <= now) return 0;
     return static_cast<int>(std::min<std::uint64_t>(*wake - now, 60000));

@@ -10,6 +10,7 @@
 #include <string_view>
 
 // tncsim
+#include "tncsim/SerialLine.h"
 #include "tncsim/SimTnc.h"
 
 namespace tncsim {
@@ -48,9 +49,13 @@ private:
 
 bool setNonBlocking(int fd);
 
+// With the TNC's serialBaud set, both directions cross a serial line of that
+// speed: the host's bytes reach the TNC, and the replies reach the host, no
+// faster than the line carries them.
 class TncPump {
 public:
-    explicit TncPump(SimTnc& tnc) : tnc_(tnc) {}
+    explicit TncPump(SimTnc& tnc)
+        : tnc_(tnc), baud_(tnc.config().serialBaud), toTnc_(baud_), toHost_(baud_) {}
 
     // Hands bytes read from the host to the TNC.
     void input(std::string_view bytes);
@@ -60,10 +65,19 @@ public:
     bool hasPending() const { return !pending_.empty(); }
     // Writes pending pieces, one write() each; false on a hard write error.
     bool flushTo(int fd);
-    void discardPending() { pending_.clear(); }
+    void discardPending() {
+        pending_.clear();
+        toHost_ = SerialLine(baud_);
+    }
 
 private:
+    // Hands the host's bytes that have crossed the line to the TNC (lock held).
+    void deliverInput(std::uint64_t nowMs);
+
     SimTnc& tnc_;
+    int baud_;
+    SerialLine toTnc_;
+    SerialLine toHost_;
     std::deque<std::string> pending_;
 };
 

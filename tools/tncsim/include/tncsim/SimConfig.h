@@ -21,6 +21,7 @@ struct TncConfig {
     bool startInHostMode = false;    // power-on mode (false: terminal mode)
     std::size_t monitorLimit = 4000; // monitor items kept on channel 0; older ones are dropped
     std::uint32_t seed = 1;          // for garbled replies, so runs repeat
+    int serialBaud = 0;              // >0: the host link runs at this speed (8N1), both ways
 };
 
 struct RadioConfig {
