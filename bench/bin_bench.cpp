@@ -1,0 +1,229 @@
+// #BIN# throughput over a 9600-baud host link, measured in one run: two
+// headless engines on simulated TNCs whose serial side is paced to 9600 baud
+// (960 bytes/s each way) while their radio is fast; A connects B and sends a
+// 100 kB file of every byte value. Prints the payload rate, its share of the
+// line, the ceiling the host-mode framing leaves at the channel's Packlen,
+// the share of that ceiling reached (goal: 90 % or more), and the CPU time
+// of both engines during the transfer.
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "app/Engine.h"
+#include "app/HeadlessUi.h"
+#include "channel/ChannelRegistry.h"
+#include "channel/TncChannel.h"
+#include "hostmode/Tnc.h"
+#include "platform/ByteStream.h"
+#include "platform/Clock.h"
+#include "platform/Profile.h"
+#include "tncsim/PtyServer.h"
+#include "tncsim/Radio.h"
+#include "transfer/Transfers.h"
+
+using namespace norva;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kBaud = 9600;
+constexpr double kLineBytesPerSecond = kBaud / 10.0;  // 8N1
+constexpr std::size_t kFileSize = 100 * 1024;
+constexpr int kPacklen = 256;
+// What the send job hands to the channel per tick, and so per channel poll.
+constexpr double kBytesPerTick = 1024;
+
+std::int64_t nowNs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+struct BenchStation {
+    fs::path dir;
+    RealClock clock;
+    std::unique_ptr<Profile> profile;
+    std::FILE* sink = std::tmpfile();
+    HeadlessUi ui{sink, sink};
+    std::unique_ptr<Engine> engine;
+
+    BenchStation(const fs::path& d, const std::string& port, const std::string& call) : dir(d) {
+        fs::create_directories(dir);
+        std::ofstream(dir / "norva.ini", std::ios::binary)
+            << "[Tnc]\r\n1=1\r\n[1]\r\nTncName=Bench\r\nChannels=4\r\nComPort=" << port
+            << "\r\nConnected=1\r\nDelayTime=25\r\nMyCall=" << call << "\r\nQrg=144.800\r\n";
+        profile = std::make_unique<Profile>(dir / "norva.ini");
+        EngineConfig config;
+        config.programDir = dir;
+        config.openStream = openStreamByName;
+        engine = std::make_unique<Engine>(config, *profile, ui, clock);
+        engine->start();
+    }
+    ~BenchStation() {
+        engine->shutdown();
+        engine.reset();
+        std::fclose(sink);
+    }
+    template <class F>
+    auto onChannel(F fn) {
+        return engine->call([this, fn] {
+            CTncChannel* ch = engine->context().channels.channel(1, 1);
+            using R = decltype(fn(*ch));
+            return ch ? fn(*ch) : R{};
+        });
+    }
+    bool ready() {
+        return engine->call([this] {
+            CTnc* t = engine->hostMode().tnc(1);
+            return t && t->isOpen() && !t->outOfSync();
+        });
+    }
+    int linkState() {
+        return onChannel([](CTncChannel& c) { return c.linkState().linkStateValue(); });
+    }
+};
+
+template <class Pred>
+bool waitFor(Pred pred, int seconds) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+        if (pred()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return pred();
+}
+
+// Host-link bytes that carry one send tick of the sender's channel at the
+// least the protocol needs, in both directions (the send operation waits for
+// every reply, so the two directions take turns):
+//   data frames: 3 header bytes + Packlen payload, each answered by a 2-byte "ok";
+//   one "G" (4 bytes) with its empty answer (2 bytes) per channel poll;
+//   every fifth poll "@B" (5 bytes, answer about 6) and "L" (4 bytes, answer about 14).
+double framingCeiling(int packlen) {
+    const double frames = kBytesPerTick / packlen;
+    const double data = frames * (3 + packlen + 2);
+    const double poll = 4 + 2;
+    const double status = (5 + 6 + 4 + 14) / 5.0;
+    return kLineBytesPerSecond * kBytesPerTick / (data + poll + status);
+}
+
+struct FrameCounts {
+    std::uint64_t info = 0;
+    std::uint64_t commands = 0;
+    std::uint64_t infoBytes = 0;
+};
+
+FrameCounts countFrames(tncsim::PtyServer& server) {
+    return server.withTnc([](tncsim::SimTnc& t) {
+        FrameCounts c;
+        for (const auto& f : t.frameLog()) {
+            if (f.code == 0) {
+                ++c.info;
+                c.infoBytes += f.data.size();
+            } else {
+                ++c.commands;
+            }
+        }
+        return c;
+    });
+}
+
+}  // namespace
+
+int main() {
+    const fs::path root = fs::temp_directory_path() / ("norva-binbench-" + std::to_string(getpid()));
+    fs::create_directories(root);
+
+    // A fast radio: the serial lines are to be the bottleneck.
+    tncsim::Radio radio(tncsim::RadioConfig{300, 2000, 1, 5});
+    tncsim::TncConfig tnc;
+    tnc.serialBaud = kBaud;
+    tncsim::PtyServer serverA(radio.addTnc(tnc));
+    tncsim::PtyServer serverB(radio.addTnc(tnc));
+    if (!serverA.start() || !serverB.start()) {
+        std::fprintf(stderr, "pty: %s %s\n", serverA.error().c_str(), serverB.error().c_str());
+        return 1;
+    }
+    int rc = 0;
+    {
+        BenchStation a(root / "a", serverA.slavePath(), "DA1AAA");
+        BenchStation b(root / "b", serverB.slavePath(), "DB1BBB");
+        if (!waitFor([&] { return a.ready() && b.ready(); }, 60)) {
+            std::fprintf(stderr, "TNCs did not start\n");
+            return 1;
+        }
+        a.onChannel([](CTncChannel& c) {
+            c.textOut("  c DB1BBB", kKindCommand, false);
+            return true;
+        });
+        if (!waitFor([&] { return a.linkState() == 4 && b.linkState() == 4; }, 60)) {
+            std::fprintf(stderr, "no link\n");
+            return 1;
+        }
+        for (BenchStation* s : {&a, &b})
+            s->onChannel([](CTncChannel& c) {
+                c.settings().packlen = kPacklen;
+                return true;
+            });
+
+        std::string data(kFileSize, '\0');
+        for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>((i * 7 + i / 256) % 256);
+        std::ofstream(a.dir / "bench.bin", std::ios::binary) << data;
+        const fs::path target = b.dir / "got.bin";
+        std::ofstream(target, std::ios::binary).flush();
+
+        b.onChannel([&](CTncChannel& c) {
+            return c.setJob(JobSlot::FileReceive, makeBinReceiveJob(c, target, false));
+        });
+        serverA.withTnc([](tncsim::SimTnc& t) { t.clearLogs(); });
+        const std::int64_t cpuA0 = a.engine->cpuTimeNs();
+        const std::int64_t cpuB0 = b.engine->cpuTimeNs();
+        const std::int64_t t0 = nowNs();
+        a.onChannel([&](CTncChannel& c) { return enqueueTransfer(c, makeBinSendJob(c, a.dir / "bench.bin", false)); });
+        const bool done = waitFor(
+            [&] {
+                return b.onChannel([](CTncChannel& c) { return c.job(JobSlot::FileReceive) == nullptr; }) &&
+                       a.onChannel([](CTncChannel& c) { return c.job(JobSlot::Send) == nullptr; });
+            },
+            600);
+        const double seconds = static_cast<double>(nowNs() - t0) / 1e9;
+        const double cpuA = static_cast<double>(a.engine->cpuTimeNs() - cpuA0) / 1e9;
+        const double cpuB = static_cast<double>(b.engine->cpuTimeNs() - cpuB0) / 1e9;
+        const FrameCounts frames = countFrames(serverA);
+
+        std::ifstream in(target, std::ios::binary);
+        const std::string got((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const bool intact = got == data;
+
+        const double rate = static_cast<double>(kFileSize) / seconds;
+        const double ceiling = framingCeiling(kPacklen);
+        std::printf("#BIN# %zu bytes A->B over %d-baud host links, Packlen %d: %s, file %s\n", kFileSize, kBaud,
+                    kPacklen, done ? "finished" : "NOT finished", intact ? "intact" : "DIFFERS");
+        std::printf("  time %.1f s, payload %.0f bytes/s\n", seconds, rate);
+        std::printf("  share of the line (%.0f bytes/s): %.1f %%\n", kLineBytesPerSecond,
+                    100.0 * rate / kLineBytesPerSecond);
+        std::printf("  host-mode framing ceiling at Packlen %d: %.0f bytes/s (%.1f %% of the line)\n", kPacklen,
+                    ceiling, 100.0 * ceiling / kLineBytesPerSecond);
+        std::printf("  share of the ceiling reached: %.1f %% (goal >= 90 %%)\n", 100.0 * rate / ceiling);
+        std::printf("  A's TNC saw %llu info frames (%llu bytes, %.0f per frame) and %llu commands (%.2f per info frame)\n",
+                    static_cast<unsigned long long>(frames.info), static_cast<unsigned long long>(frames.infoBytes),
+                    frames.info ? static_cast<double>(frames.infoBytes) / static_cast<double>(frames.info) : 0.0,
+                    static_cast<unsigned long long>(frames.commands),
+                    frames.info ? static_cast<double>(frames.commands) / static_cast<double>(frames.info) : 0.0);
+        std::printf("  engine CPU during the transfer: A %.3f s (%.1f %% of a core), B %.3f s (%.1f %% of a core)\n",
+                    cpuA, 100.0 * cpuA / seconds, cpuB, 100.0 * cpuB / seconds);
+        rc = done && intact ? 0 : 1;
+    }
+    serverA.stop();
+    serverB.stop();
+    std::error_code ec;
+    fs::remove_all(root, ec);
+    return rc;
+}
