@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -35,7 +36,7 @@ namespace {
 
 constexpr int kBaud = 9600;
 constexpr double kLineBytesPerSecond = kBaud / 10.0;  // 8N1
-constexpr std::size_t kFileSize = 100 * 1024;
+constexpr std::size_t kDefaultFileSize = 100 * 1024;
 constexpr int kPacklen = 256;
 // What the send job hands to the channel per tick, and so per channel poll.
 constexpr double kBytesPerTick = 1024;
@@ -118,6 +119,8 @@ struct FrameCounts {
     std::uint64_t info = 0;
     std::uint64_t commands = 0;
     std::uint64_t infoBytes = 0;
+    std::uint64_t dataChannelG = 0;   // "G" on the data channel
+    std::uint64_t otherPolls = 0;     // commands on other channels (idle ones, the extended poll)
 };
 
 FrameCounts countFrames(tncsim::PtyServer& server) {
@@ -129,6 +132,8 @@ FrameCounts countFrames(tncsim::PtyServer& server) {
                 c.infoBytes += f.data.size();
             } else {
                 ++c.commands;
+                if (f.channel != 1) ++c.otherPolls;
+                else if (f.data == "G") ++c.dataChannelG;
             }
         }
         return c;
@@ -137,7 +142,10 @@ FrameCounts countFrames(tncsim::PtyServer& server) {
 
 }  // namespace
 
-int main() {
+// Optional argument: the file size in kB (default 100).
+int main(int argc, char** argv) {
+    const std::size_t kFileSize =
+        argc > 1 && std::atoi(argv[1]) > 0 ? static_cast<std::size_t>(std::atoi(argv[1])) * 1024 : kDefaultFileSize;
     const fs::path root = fs::temp_directory_path() / ("norva-binbench-" + std::to_string(getpid()));
     fs::create_directories(root);
 
@@ -182,7 +190,7 @@ int main() {
         b.onChannel([&](CTncChannel& c) {
             return c.setJob(JobSlot::FileReceive, makeBinReceiveJob(c, target, false));
         });
-        serverA.withTnc([](tncsim::SimTnc& t) { t.clearLogs(); });
+        for (auto* s : {&serverA, &serverB}) s->withTnc([](tncsim::SimTnc& t) { t.clearLogs(); });
         const std::int64_t cpuA0 = a.engine->cpuTimeNs();
         const std::int64_t cpuB0 = b.engine->cpuTimeNs();
         const std::int64_t t0 = nowNs();
@@ -217,6 +225,14 @@ int main() {
                     frames.info ? static_cast<double>(frames.infoBytes) / static_cast<double>(frames.info) : 0.0,
                     static_cast<unsigned long long>(frames.commands),
                     frames.info ? static_cast<double>(frames.commands) / static_cast<double>(frames.info) : 0.0);
+        const FrameCounts framesB = countFrames(serverB);
+        std::printf("  commands: A %llu on other channels, %llu \"G\" on channel 1; B %llu in all, %llu on other "
+                    "channels, %llu \"G\" on channel 1\n",
+                    static_cast<unsigned long long>(frames.otherPolls),
+                    static_cast<unsigned long long>(frames.dataChannelG),
+                    static_cast<unsigned long long>(framesB.commands),
+                    static_cast<unsigned long long>(framesB.otherPolls),
+                    static_cast<unsigned long long>(framesB.dataChannelG));
         std::printf("  engine CPU during the transfer: A %.3f s (%.1f %% of a core), B %.3f s (%.1f %% of a core)\n",
                     cpuA, 100.0 * cpuA / seconds, cpuB, 100.0 * cpuB / seconds);
         rc = done && intact ? 0 : 1;
