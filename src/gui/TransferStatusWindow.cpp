@@ -126,7 +126,8 @@ void TransferStatusWindow::build() {
 
     queueList_ = makeList(QAbstractItemView::ExtendedSelection, "queueList");
     receiveList_ = makeList(QAbstractItemView::SingleSelection, "receiveList");
-    receiveList_->setMaximumHeight(receiveList_->sizeHintForRow(0) * 3 + 40);
+    receiveList_->setHeaderHidden(true);
+    receiveList_->setMaximumHeight(receiveList_->fontMetrics().height() * 3);
     layout->addWidget(queueList_, 3);
     layout->addWidget(receiveList_, 1);
     connect(queueList_, &QTreeWidget::itemSelectionChanged, this, &TransferStatusWindow::updateButtons);
@@ -203,6 +204,7 @@ void TransferStatusWindow::apply(TransferSnapshot snapshot, std::uint64_t genera
         fillList(queueList_, {});
     }
     fillList(receiveList_, receiving);
+    alignColumns();
     updateButtons();
     emit rebuilt();
 }
@@ -247,9 +249,18 @@ void TransferStatusWindow::fillList(QTreeWidget* list, const std::vector<Transfe
         list->addTopLevelItem(item);
         item->setSelected(selected.contains(row.job));
     }
-    for (int c = 0; c < kColumns; ++c)
-        list->resizeColumnToContents(c);
     list->verticalScrollBar()->setValue(scroll);
+}
+
+void TransferStatusWindow::alignColumns() {
+    // One header line serves both lists: their columns share the widths.
+    for (int c = 0; c < kColumns; ++c) {
+        queueList_->resizeColumnToContents(c);
+        receiveList_->resizeColumnToContents(c);
+        const int width = std::max(queueList_->columnWidth(c), receiveList_->columnWidth(c));
+        queueList_->setColumnWidth(c, width);
+        receiveList_->setColumnWidth(c, width);
+    }
 }
 
 void TransferStatusWindow::updateButtons() {

@@ -81,6 +81,7 @@ private:
     void apply(TransferSnapshot snapshot, std::uint64_t generation);
     void fillChannelLists();
     void fillList(QTreeWidget* list, const std::vector<TransferRow>& rows);
+    void alignColumns();
     void updateButtons();
     void tncChosen(int index);
     void channelChosen(int index);
