@@ -11,12 +11,16 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <optional>
+#include <thread>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <termios.h>
@@ -300,6 +304,127 @@ UniqueFd connectOne(const addrinfo& ai, int timeoutMs, int& err)
     return fd;
 }
 
+// What the connecting thread hands to its stream. Shared, so that neither
+// side waits for the other: a stream closed while its host is still being
+// resolved simply lets the thread finish into the void.
+struct Connection {
+    static constexpr std::size_t kEarlyLimit = 4096;  // a start sequence, not a transfer
+    std::mutex mutex;
+    bool done = false;
+    UniqueFd socket;
+    int error = 0;
+    std::string early;  // written before the connection stood; sent first
+    UniqueFd wake{::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};  // readable once done
+};
+
+// Sends what was written while connecting, before anything written later.
+void sendEarly(int fd, const std::string& bytes)
+{
+    std::size_t done = 0;
+    const std::int64_t deadline = nowMs() + 1000;
+    while (done < bytes.size() && nowMs() < deadline) {
+        const ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)
+            return;
+        pollfd p{fd, POLLOUT, 0};
+        ::poll(&p, 1, 100);
+    }
+}
+
+void connectInBackground(const std::shared_ptr<Connection>& c, const std::string& host, int port)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* list = nullptr;
+    UniqueFd socket;
+    int err = ECONNREFUSED;
+    if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &list) != 0) {
+        err = EHOSTUNREACH;
+    } else {
+        std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> guard(list, ::freeaddrinfo);
+        for (const addrinfo* ai = list; ai && socket.get() < 0; ai = ai->ai_next)
+            socket = connectOne(*ai, 3000, err);
+    }
+    std::lock_guard lock(c->mutex);
+    if (socket.get() >= 0 && !c->early.empty())
+        sendEarly(socket.get(), c->early);
+    c->early.clear();
+    c->socket = std::move(socket);
+    c->error = err;
+    c->done = true;
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto n = ::write(c->wake.get(), &one, sizeof one);
+}
+
+// A TCP stream whose host is resolved and connected on a thread of its own:
+// a slow name server or a far host must not hold the engine. Until the
+// connection stands reads find nothing and writes are kept (bounded), to go
+// out in order once it does; a connection that fails is a broken stream.
+class TcpStream final : public ByteStream {
+public:
+    TcpStream(const std::string& host, int port) : c_(std::make_shared<Connection>())
+    {
+        std::thread([c = c_, host, port] { connectInBackground(c, host, port); }).detach();
+    }
+
+    int read(std::span<std::uint8_t> buf) override { return settle() && live_ ? live_->read(buf) : 0; }
+
+    int write(std::span<const std::uint8_t> data) override
+    {
+        {
+            std::lock_guard lock(c_->mutex);
+            if (!c_->done) {
+                if (c_->early.size() + data.size() > Connection::kEarlyLimit)
+                    return 0;
+                c_->early.append(data.begin(), data.end());
+                return static_cast<int>(data.size());
+            }
+        }
+        settle();
+        return live_ ? live_->write(data) : 0;
+    }
+
+    bool waitReadable(int timeoutMs) override
+    {
+        if (!settle()) {
+            const std::int64_t start = nowMs();
+            pollfd p{c_->wake.get(), POLLIN, 0};
+            ::poll(&p, 1, std::max(timeoutMs, 0));
+            timeoutMs -= static_cast<int>(nowMs() - start);
+            if (!settle())
+                return false;
+        }
+        return live_ && live_->waitReadable(std::max(timeoutMs, 0));
+    }
+
+    bool broken() const override { return settle() && (!live_ || live_->broken()); }
+    int fd() const override { return live_ ? live_->fd() : -1; }
+
+private:
+    // True once the connecting thread is done; the connection is then adopted.
+    bool settle() const
+    {
+        if (settled_)
+            return true;
+        std::unique_lock lock(c_->mutex);
+        if (!c_->done)
+            return false;
+        settled_ = true;
+        if (c_->socket.get() >= 0)
+            live_ = std::make_unique<FdStream>(std::move(c_->socket), true);
+        return true;
+    }
+
+    std::shared_ptr<Connection> c_;
+    mutable bool settled_ = false;
+    mutable std::unique_ptr<FdStream> live_;
+};
+
 }  // namespace
 
 std::unique_ptr<ByteStream> openSerialStream(const std::string& device, int baud, std::string* error)
@@ -326,24 +451,7 @@ std::unique_ptr<ByteStream> openTcpStream(const std::string& host, int port, std
         setError(error, where + ": ungültige Adresse");
         return nullptr;
     }
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* list = nullptr;
-    const int rc = ::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &list);
-    if (rc != 0) {
-        setError(error, where + ": " + ::gai_strerror(rc));
-        return nullptr;
-    }
-    std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> guard(list, ::freeaddrinfo);
-    int err = ECONNREFUSED;
-    for (const addrinfo* ai = list; ai; ai = ai->ai_next) {
-        UniqueFd fd = connectOne(*ai, 3000, err);
-        if (fd.get() >= 0)
-            return std::make_unique<FdStream>(std::move(fd), true);
-    }
-    setError(error, where + ": " + std::strerror(err));
-    return nullptr;
+    return std::make_unique<TcpStream>(host, port);
 }
 
 std::unique_ptr<ByteStream> openStreamByName(const std::string& name, int baud, std::string* error)

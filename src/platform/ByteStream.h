@@ -31,7 +31,10 @@ public:
 std::unique_ptr<ByteStream> openSerialStream(const std::string& device, int baud,
                                              std::string* error);
 
-// Connects a TCP stream to host:port (ser2net, remote TNCs, the simulator).
+// A TCP stream to host:port (ser2net, remote TNCs, the simulator). Returns at
+// once: the host is resolved and connected in the background; bytes written
+// meanwhile go out once the connection stands, and a connection that cannot
+// be made shows as a broken stream. Null only for an impossible address.
 std::unique_ptr<ByteStream> openTcpStream(const std::string& host, int port, std::string* error);
 
 // Opens by port name: "tcp:HOST:PORT" is TCP, "comN" is /dev/ttyS<N-1>, a name
