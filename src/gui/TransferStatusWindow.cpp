@@ -83,6 +83,17 @@ QTreeWidget* makeList(QAbstractItemView::SelectionMode mode, const char* name) {
     return list;
 }
 
+// Engine thread: the job the window listed is still the one at that
+// address. A pointer alone only names a job; after a job ended a new one may
+// have taken its place in memory.
+bool stillListed(CTncChannel& channel, const CChannelJob* job, const std::string& name,
+                 const std::string& type) {
+    const TransferStatus now = transferStatus(channel);
+    return std::ranges::any_of(now.queue, [&](const TransferRow& row) {
+        return row.job == job && row.name == name && row.type == type;
+    });
+}
+
 const CChannelJob* jobOf(const QTreeWidgetItem* item) {
     return reinterpret_cast<const CChannelJob*>(item->data(0, Qt::UserRole).value<quintptr>());
 }
@@ -282,8 +293,8 @@ void TransferStatusWindow::updateButtons() {
     button("cancel")->setEnabled(runningSelected);
 }
 
-std::vector<const CChannelJob*> TransferStatusWindow::selectedQueued() const {
-    std::vector<const CChannelJob*> jobs;
+std::vector<TransferStatusWindow::ListedJob> TransferStatusWindow::selectedQueued() const {
+    std::vector<ListedJob> jobs;
     if (!snapshot_.shown)
         return jobs;
     const auto& rows = snapshot_.shown->queue;
@@ -294,7 +305,7 @@ std::vector<const CChannelJob*> TransferStatusWindow::selectedQueued() const {
             continue;
         const auto row = std::ranges::find(rows, jobOf(item), &TransferRow::job);
         if (row != rows.end() && !row->active)
-            jobs.push_back(row->job);
+            jobs.push_back({row->job, row->name, row->type});
     }
     return jobs;
 }
@@ -347,11 +358,11 @@ void TransferStatusWindow::removeSelected() {
     if (QMessageBox::question(this, kCaptionSpooler, kAskRemoveQueued, QMessageBox::Yes | QMessageBox::No,
                               QMessageBox::No) != QMessageBox::Yes)
         return;
-    // The pointers only name jobs: the core looks each up in the queue and
-    // leaves alone what has started or gone meanwhile.
+    // The core leaves alone what has started meanwhile.
     onChannel([jobs](CTncChannel& channel) {
-        for (const CChannelJob* job : jobs)
-            removeWaitingTransfer(channel, job);
+        for (const ListedJob& listed : jobs)
+            if (stillListed(channel, listed.job, listed.name, listed.type))
+                removeWaitingTransfer(channel, listed.job);
     });
 }
 
@@ -371,8 +382,9 @@ void TransferStatusWindow::moveSelected(bool up) {
     if (!up)
         std::ranges::reverse(jobs);
     onChannel([jobs, up](CTncChannel& channel) {
-        for (const CChannelJob* job : jobs)
-            up ? moveTransferUp(channel, job) : moveTransferDown(channel, job);
+        for (const ListedJob& listed : jobs)
+            if (stillListed(channel, listed.job, listed.name, listed.type))
+                up ? moveTransferUp(channel, listed.job) : moveTransferDown(channel, listed.job);
     });
 }
 

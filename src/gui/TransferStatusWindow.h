@@ -9,6 +9,7 @@
 // std
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -85,7 +86,14 @@ private:
     void updateButtons();
     void tncChosen(int index);
     void channelChosen(int index);
-    std::vector<const CChannelJob*> selectedQueued() const;
+    // A waiting job as the list showed it; the name guards against a new job
+    // that took the address of one that ended meanwhile.
+    struct ListedJob {
+        const CChannelJob* job = nullptr;
+        std::string name;
+        std::string type;
+    };
+    std::vector<ListedJob> selectedQueued() const;
     // Runs fn(channel) on the engine thread, then rebuilds.
     template <class F>
     void onChannel(F fn);

@@ -23,6 +23,7 @@
 #include "hostmode/VirtualTnc.h"
 #include "platform/Profile.h"
 #include "transfer/BinProtocol.h"
+#include "transfer/TransferStatus.h"
 #include "transfer/Transfers.h"
 
 namespace norva::test {
@@ -444,6 +445,47 @@ TEST_F(TransferGuiTest, SendAllFilesNeedsItsOwnDirectoryAndSendsEveryFileAfterTh
     Profile marks(dir.path() / "sf.log");
     EXPECT_EQ(marks.getString("data", "eins.txt"), "ok");
     EXPECT_EQ(marks.getString("data", "zwei.txt"), "ok");
+}
+
+TEST_F(TransferGuiTest, AFullQueueStopsSendAllAtTheFileThatDidNotFit) {
+    startStation("SendFileDir=" + (dir.path() / "out").string() + "\r\n");
+    // Held, so all 50 entries stay taken.
+    link()->call([this](CHostMode&) { pauseTransfers(*link()->channelOf(kSlot), true); });
+    for (int i = 0; i < 51; ++i)
+        put(out / ("m" + std::to_string(100 + i) + ".txt"), "Nachricht " + std::to_string(i) + "\r");
+    DialogAccepter accept("SendAllDialog");
+    QString seen;
+    Answerer ok(QMessageBox::Ok, &seen);
+    EXPECT_EQ(frame()->transfers().sendAllFiles(kSlot), TransferOutcome::QueueFull);
+    EXPECT_EQ(seen, "Keine weitere Datei möglich.\r\n\r\n Transfer Queue ist voll.");
+    const auto queued = link()->call(
+        [this](CHostMode&) { return link()->channelOf(kSlot)->transferQueue().size(); });
+    EXPECT_EQ(queued, 50u);
+    // The file that did not fit is offered again next time: it is not marked.
+    Profile marks(dir.path() / "sf.log");
+    EXPECT_EQ(marks.keys("data").size(), 50u);
+
+    // One more by hand: the same message, and the queue is unchanged.
+    chooser.answers = {QString::fromStdString(put(in / "extra.txt", "x"))};
+    Answerer again(QMessageBox::Ok, &seen);
+    seen.clear();
+    EXPECT_EQ(frame()->transfers().sendTextFile(kSlot, "Textdatei senden"), TransferOutcome::QueueFull);
+    EXPECT_EQ(seen, "Keine weitere Datei möglich.\r\n\r\n Transfer Queue ist voll.");
+}
+
+TEST_F(TransferGuiTest, AFileThatCannotBeReadIsReportedAndNothingIsQueued) {
+    startStation();
+    std::filesystem::create_directories(in / "ordner");
+    chooser.answers = {QString::fromStdString((in / "ordner").string())};
+    QString seen;
+    Answerer ok(QMessageBox::Ok, &seen);
+    EXPECT_EQ(frame()->transfers().sendBinaryFile(kSlot, "Binärdatei senden"), TransferOutcome::Unusable);
+    EXPECT_TRUE(seen.contains("ordner")) << seen.toStdString();
+    const auto queued = link()->call(
+        [this](CHostMode&) { return link()->channelOf(kSlot)->transferQueue().size(); });
+    EXPECT_EQ(queued, 0u);
+    // Cancelling the chooser does nothing at all.
+    EXPECT_EQ(frame()->transfers().sendTextFile(kSlot, "Textdatei senden"), TransferOutcome::Cancelled);
 }
 
 TEST_F(TransferGuiTest, TheWindowFollowsWorkDoneElsewhereOnItsOwnAndSwitchesChannels) {
