@@ -7,26 +7,44 @@
 
 #include <cerrno>
 #include <csignal>
+#include <filesystem>
+#include <system_error>
 
 #include "app/CommandLine.h"
 #include "app/Engine.h"
 #include "app/HeadlessUi.h"
 #include "channel/ChannelRegistry.h"
 #include "channel/ChannelSettings.h"
+#include "channel/TncChannel.h"
+#include "hostmode/HostContext.h"
 #include "hostmode/Tnc.h"
 #include "platform/Cp437.h"
 #include "platform/ProgramDir.h"
 #include "platform/Text.h"
+#include "transfer/FileArea.h"
+#include "transfer/TransferJob.h"
+#include "transfer/TransferLog.h"
+#include "transfer/TransferStatus.h"
+#include "transfer/Transfers.h"
 
 namespace norva {
 
 namespace {
 
 constexpr const char* kConsoleHelp =
-    "  :ch T/C     make channel C of TNC T the current channel (also \":ch T C\")\n"
-    "  \\e CMD      send CMD to the TNC as a command (a line starting with ESC too)\n"
-    "  ::text      send \":text\"\n"
-    "  other lines are sent to the current channel as text with CR\n";
+    "  :ch T/C         make channel C of TNC T the current channel (also \":ch T C\")\n"
+    "  \\e CMD          send CMD to the TNC as a command (a line starting with ESC too)\n"
+    "  ::text          send \":text\"\n"
+    "  :send FILE      queue a text file (stamp and end marker as the channel asks)\n"
+    "  :sendbin FILE   queue a #BIN# send of a file\n"
+    "  :recvbin FILE   receive a #BIN# file into FILE (a directory: the sender's name);\n"
+    "                  the other station starts its sender; \":recvbin off\" ends it\n"
+    "  :capture FILE   append the channel's text to FILE; \":capture off\" closes it\n"
+    "  :queue          list the channel's transfers\n"
+    "  :help           list these lines\n"
+    "  other lines are sent to the current channel as text with CR\n"
+    "  A relative FILE lies in the directory SendFileDir, BinSendFileDir, BinReadFileDir\n"
+    "  or ReadFileDir of section Frame names (the program directory when empty).\n";
 
 // "1/3", "1 3": TNC and channel; nothing when out of range.
 bool parseChannel(std::string_view args, int& tnc, int& channel) {
@@ -41,6 +59,125 @@ bool parseChannel(std::string_view args, int& tnc, int& channel) {
     tnc = static_cast<int>(*t);
     channel = static_cast<int>(*c);
     return true;
+}
+
+enum class ConsoleTransfer { SendText, SendBin, ReceiveBin, ReceiveOff, Capture, CaptureOff, Queue };
+
+struct TransferWord {
+    std::string_view word;
+    ConsoleTransfer what;
+    const char* dirKey;  // where a relative file name lies
+    const char* usage;
+};
+
+constexpr TransferWord kTransferWords[] = {
+    {":send", ConsoleTransfer::SendText, "SendFileDir", "norva: \":send FILE\" needs a file name"},
+    {":sendbin", ConsoleTransfer::SendBin, "BinSendFileDir", "norva: \":sendbin FILE\" needs a file name"},
+    {":recvbin", ConsoleTransfer::ReceiveBin, "BinReadFileDir",
+     "norva: \":recvbin FILE\" needs a file name (\":recvbin off\" ends a reception)"},
+    {":capture", ConsoleTransfer::Capture, "ReadFileDir",
+     "norva: \":capture FILE\" needs a file name (\":capture off\" closes it)"},
+    {":queue", ConsoleTransfer::Queue, nullptr, "norva: \":queue\" takes no file name"},
+};
+
+// Longer names are no file name anybody typed.
+constexpr std::size_t kMaxTypedPath = 4096;
+
+std::string channelLabel(int slot) {
+    return "[" + std::to_string(tncOfSlot(slot)) + "/" + std::to_string(channelOfSlot(slot)) + "]";
+}
+
+// Messages made for a box keep their words but lose their line breaks.
+std::string oneLine(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        if (c == '\r' || c == '\n' || c == ' ') {
+            if (!out.empty() && out.back() != ' ') out += ' ';
+            continue;
+        }
+        out += c;
+    }
+    return out;
+}
+
+std::string unusable(const std::filesystem::path& file) {
+    return "Die Datei " + file.string() + " lässt sich nicht verwenden.";
+}
+
+// As the desktop's file chooser starts there: a relative name lies in the
+// directory the command's key of section Frame names.
+std::filesystem::path consolePath(CTncChannel& ch, const char* key, const std::string& typed) {
+    std::filesystem::path file(typed);
+    if (file.is_relative()) {
+        const HostContext& ctx = ch.tnc().context();
+        file = frameDirectory(ctx.profile, key, ctx.programDir) / file;
+    }
+    return file.lexically_normal();
+}
+
+// Engine thread, as every function below: "" when done, else what went wrong.
+std::string queueSend(CTncChannel& ch, const std::filesystem::path& file, bool binary) {
+    auto job = binary ? makeBinSendJob(ch, file, false) : makeTextFileSendJob(ch, file, true, false);
+    if (!job) return unusable(file);
+    return enqueueTransfer(ch, std::move(job)) ? std::string() : oneLine(kTextQueueFull);
+}
+
+std::string startReceive(CTncChannel& ch, const std::filesystem::path& file) {
+    if (ch.job(JobSlot::FileReceive))
+        return "a #BIN# reception is already running on " + channelLabel(ch.slot()) +
+               " (\":recvbin off\" ends it)";
+    // Nobody can be asked before a file is cut: an existing one is refused.
+    std::error_code ec;
+    const auto status = std::filesystem::symlink_status(file, ec);
+    if (std::filesystem::exists(status) && !std::filesystem::is_directory(file, ec))
+        return file.string() + " exists; \":recvbin\" never overwrites a file";
+    auto job = makeBinReceiveJob(ch, file, false);
+    if (!job) return unusable(file);
+    ch.setJob(JobSlot::FileReceive, std::move(job));
+    return {};
+}
+
+std::string startCapture(CTncChannel& ch, const std::filesystem::path& file) {
+    // Appending: an existing log grows, it is never cut.
+    auto job = makeCaptureJob(ch, file, false, false);
+    const auto* capture = dynamic_cast<const CTransferJob*>(job.get());
+    if (!capture || capture->cancelled()) return unusable(file);
+    ch.setJob(JobSlot::Capture, std::move(job));
+    return {};
+}
+
+void listTransfers(CTncChannel& ch, std::FILE* out) {
+    const TransferStatus status = transferStatus(ch);
+    std::string text = status.title() + (status.paused ? " (Halt)" : "") + "\n";
+    if (status.queue.empty() && !status.receiving) {
+        text += "  no transfers\n";
+    } else {
+        for (const char* column : kTransferColumns) text += std::string("  ") + column;
+        text += "\n";
+        for (const TransferRow& row : status.queue) text += row.text() + "\n";
+        if (status.receiving) text += status.receiving->text() + "\n";
+    }
+    std::fputs(text.c_str(), out);
+    std::fflush(out);
+}
+
+std::string carryOut(CTncChannel& ch, ConsoleTransfer what, const std::filesystem::path& file, std::FILE* out) {
+    switch (what) {
+        case ConsoleTransfer::SendText: return queueSend(ch, file, false);
+        case ConsoleTransfer::SendBin: return queueSend(ch, file, true);
+        case ConsoleTransfer::ReceiveBin: return startReceive(ch, file);
+        case ConsoleTransfer::ReceiveOff:
+            if (!ch.job(JobSlot::FileReceive)) return "no #BIN# reception runs on " + channelLabel(ch.slot());
+            cancelReceive(ch);
+            return {};
+        case ConsoleTransfer::Capture: return startCapture(ch, file);
+        case ConsoleTransfer::CaptureOff:
+            if (!ch.job(JobSlot::Capture)) return "no capture runs on " + channelLabel(ch.slot());
+            ch.destroyJob(JobSlot::Capture);
+            return {};
+        case ConsoleTransfer::Queue: listTransfers(ch, out); return {};
+    }
+    return {};
 }
 
 }  // namespace
@@ -71,8 +208,10 @@ void HeadlessConsole::line(std::string_view utf8) {
         return;
     }
     if (utf8.starts_with(":")) {
-        std::fprintf(err_, "norva: unknown console line (\":help\" lists them; \"::\" sends a \":\")\n");
-        std::fflush(err_);
+        const std::size_t blank = utf8.find(' ');
+        const std::string_view args = blank == std::string_view::npos ? std::string_view() : utf8.substr(blank + 1);
+        if (!transfer(utf8.substr(0, blank), args))
+            complain("norva: unknown console line (\":help\" lists them; \"::\" sends a \":\")");
         return;
     }
     std::string_view command;
@@ -99,6 +238,43 @@ void HeadlessConsole::choose(std::string_view args) {
     const int slot = slotOf(tnc, channel);
     slot_ = slot;
     engine_.post([&engine = engine_, slot] { engine.context().channels.activate(slot); });
+}
+
+void HeadlessConsole::complain(const char* text) {
+    std::fprintf(err_, "%s\n", text);
+    std::fflush(err_);
+}
+
+bool HeadlessConsole::transfer(std::string_view word, std::string_view args) {
+    const TransferWord* entry = nullptr;
+    for (const TransferWord& w : kTransferWords)
+        if (w.word == word) entry = &w;
+    if (!entry) return false;
+    const std::string typed(trim(args));
+    ConsoleTransfer what = entry->what;
+    if ((what == ConsoleTransfer::Queue) != typed.empty()) {
+        complain(entry->usage);
+        return true;
+    }
+    if (typed.size() > kMaxTypedPath || typed.find('\0') != std::string::npos) {
+        complain("norva: that is no usable file name");
+        return true;
+    }
+    if (typed == "off" && what == ConsoleTransfer::ReceiveBin) what = ConsoleTransfer::ReceiveOff;
+    if (typed == "off" && what == ConsoleTransfer::Capture) what = ConsoleTransfer::CaptureOff;
+    const int slot = slot_.load();
+    engine_.post([&engine = engine_, err = err_, slot, what, typed, key = entry->dirKey] {
+        CTncChannel* ch = engine.context().channels.channel(slot);
+        std::string error;
+        if (!ch)
+            error = "there is no channel " + channelLabel(slot);
+        else
+            error = carryOut(*ch, what, key ? consolePath(*ch, key, typed) : std::filesystem::path(), err);
+        if (error.empty()) return;
+        std::fprintf(err, "norva: %s\n", error.c_str());
+        std::fflush(err);
+    });
+    return true;
 }
 
 void HeadlessConsole::send(std::string oem, int kind) {

@@ -23,10 +23,17 @@ int runHeadless(int argc, char** argv);
 //   :ch T/C  (or ":ch T C")  makes channel C of TNC T the current channel
 //   \e CMD   (or ESC CMD)    sends CMD to the TNC as a command (upper-cased)
 //   ::text                   sends ":text"
+//   :send FILE               queues a text file (stamp and end marker per the channel)
+//   :sendbin FILE            queues a #BIN# send of a file
+//   :recvbin FILE            receives a #BIN# file into FILE (":recvbin off" ends it)
+//   :capture FILE            appends the channel's text to FILE (":capture off" closes it)
+//   :queue                   lists the channel's transfers on the error stream
 //   :help                    lists these lines on the error stream
 //   anything else            is sent as text with CR (echoed per InputEcho)
-// Text is converted from UTF-8 to CP437. Everything reaches the channel
-// through engine.post, in the order typed.
+// A relative FILE lies in the directory the desktop's file chooser for the
+// same command starts in. Text is converted from UTF-8 to CP437. Everything
+// reaches the channel through engine.post, in the order typed; a line that
+// cannot be carried out changes nothing and says why on the error stream.
 class HeadlessConsole {
 public:
     explicit HeadlessConsole(Engine& engine, std::FILE* err = stderr);
@@ -38,6 +45,9 @@ public:
 private:
     void choose(std::string_view args);
     void send(std::string oem, int kind);
+    // The transfer lines; false when the line is none of them.
+    bool transfer(std::string_view word, std::string_view args);
+    void complain(const char* text);
 
     Engine& engine_;
     std::FILE* err_;

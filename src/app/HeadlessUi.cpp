@@ -69,6 +69,12 @@ void HeadlessUi::connectNotice(int slot) {
     note("*** Verbindung wurde erstellt: " + slotLabel(slot));
 }
 
+void HeadlessUi::askBinaryReceive(int slot) {
+    note("*** Binärdatei empfangen " + slotLabel(slot) + ": the #BIN# header names a file that cannot be used; " +
+         "\":ch " + std::to_string(tncOfSlot(slot)) + "/" + std::to_string(channelOfSlot(slot)) +
+         "\" and \":recvbin FILE\" receive it");
+}
+
 void HeadlessUi::emitLine(int slot, int colourClass, const std::string& utf8) {
     std::fprintf(out_, "%s %d: %s\n", slotLabel(slot).c_str(), colourClass, utf8.c_str());
 }

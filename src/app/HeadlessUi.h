@@ -29,6 +29,8 @@ public:
     void channelButton(int slot, std::string_view label) override;
     void playSound(std::string_view event, bool beepWhenOff) override;
     void connectNotice(int slot) override;
+    // No file chooser here: the operator is told which console lines receive it.
+    void askBinaryReceive(int slot) override;
 
 private:
     // Text of a slot is gathered until a line ends, so a line split across

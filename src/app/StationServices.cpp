@@ -5,6 +5,7 @@
 #include "channel/ChannelHooks.h"
 #include "channel/Gateway.h"
 #include "channel/TncChannel.h"
+#include "platform/UiPort.h"
 #include "remote/RemoteSeams.h"
 #include "remote/RemoteServer.h"
 #include "transfer/TextJobs.h"
@@ -53,7 +54,10 @@ public:
         return ch.setJob(JobSlot::RemoteInput, fromNextTick(std::move(job)));
     }
     bool autoBin(CTncChannel& ch, std::string_view receivedText) override {
-        return startAutoBin(ch, receivedText);
+        const AutoBinOutcome outcome = norva::autoBin(ch, receivedText);
+        // Only the operator can pick a file for a name that cannot be used.
+        if (outcome == AutoBinOutcome::AskOperator) ch.ui().askBinaryReceive(ch.slot());
+        return outcome == AutoBinOutcome::Started;
     }
 };
 

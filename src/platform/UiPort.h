@@ -41,6 +41,10 @@ public:
     virtual void playSound(std::string_view /*event*/, bool /*beepWhenOff*/) {}
     // The "Verbindung wurde erstellt" notice for an incoming connect on a slot.
     virtual void connectNotice(int /*slot*/) {}
+    // A #BIN# header arrived on a slot whose file name cannot be used as it
+    // is: the operator is asked to start the reception into a file of their
+    // choice; the sender waits meanwhile.
+    virtual void askBinaryReceive(int /*slot*/) {}
 };
 
 // A UiPort that forgets everything: for engines nobody watches.
