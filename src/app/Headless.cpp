@@ -100,6 +100,11 @@ std::string oneLine(std::string_view text) {
     return out;
 }
 
+std::string_view trimRight(std::string_view s) {
+    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    return s;
+}
+
 std::string unusable(const std::filesystem::path& file) {
     return "Die Datei " + file.string() + " lässt sich nicht verwenden.";
 }
@@ -154,8 +159,8 @@ void listTransfers(CTncChannel& ch, std::FILE* out) {
     } else {
         for (const char* column : kTransferColumns) text += std::string("  ") + column;
         text += "\n";
-        for (const TransferRow& row : status.queue) text += row.text() + "\n";
-        if (status.receiving) text += status.receiving->text() + "\n";
+        for (const TransferRow& row : status.queue) text += std::string(trimRight(row.text())) + "\n";
+        if (status.receiving) text += std::string(trimRight(status.receiving->text())) + "\n";
     }
     std::fputs(text.c_str(), out);
     std::fflush(out);
@@ -241,8 +246,12 @@ void HeadlessConsole::choose(std::string_view args) {
 }
 
 void HeadlessConsole::complain(const char* text) {
-    std::fprintf(err_, "%s\n", text);
-    std::fflush(err_);
+    // Through the engine, so every answer comes in the order the lines were typed.
+    auto say = [err = err_, text] {
+        std::fprintf(err, "%s\n", text);
+        std::fflush(err);
+    };
+    if (!engine_.post(say)) say();
 }
 
 bool HeadlessConsole::transfer(std::string_view word, std::string_view args) {
