@@ -377,6 +377,13 @@ void CMainFrame::uiPlaySound(const std::string& event, bool beepWhenOff) {
     sounds_->play(event, beepWhenOff);
 }
 
+void CMainFrame::uiAskBinaryReceive(int slot) {
+    // "Binärdatei empfangen" with its file chooser, once the queued UI work
+    // of this slice is done: the chooser is modal.
+    QMetaObject::invokeMethod(
+        this, [this, slot] { transfers_->receiveBinaryFile(slot); }, Qt::QueuedConnection);
+}
+
 void CMainFrame::uiConnectNotice(int slot) {
     const int tnc = (slot - 1) / 21 + 1;
     const int channel = (slot - 1) % 21;

@@ -104,6 +104,7 @@ public:
     void uiChannelButton(int slot, const std::string& label) override;
     void uiPlaySound(const std::string& event, bool beepWhenOff) override;
     void uiConnectNotice(int slot) override;
+    void uiAskBinaryReceive(int slot) override;
     void uiSliceDone() override;
 
     // OutputEvents and InputEvents.

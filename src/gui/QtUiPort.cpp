@@ -216,4 +216,8 @@ void QtUiPort::connectNotice(int slot) {
     enqueue({false, 0, 0, {}, [slot](UiTarget& ui) { ui.uiConnectNotice(slot); }});
 }
 
+void QtUiPort::askBinaryReceive(int slot) {
+    enqueue({false, 0, 0, {}, [slot](UiTarget& ui) { ui.uiAskBinaryReceive(slot); }});
+}
+
 }  // namespace norva

@@ -40,6 +40,8 @@ public:
     virtual void uiChannelButton(int slot, const std::string& label) = 0;
     virtual void uiPlaySound(const std::string& event, bool beepWhenOff) = 0;
     virtual void uiConnectNotice(int slot) = 0;
+    // A #BIN# header named a file that cannot be used: offer the reception.
+    virtual void uiAskBinaryReceive(int /*slot*/) {}
     // After each slice of work: repaint what the appends changed.
     virtual void uiSliceDone() = 0;
 };
@@ -66,6 +68,7 @@ public:
     void channelButton(int slot, std::string_view label) override;
     void playSound(std::string_view event, bool beepWhenOff) override;
     void connectNotice(int slot) override;
+    void askBinaryReceive(int slot) override;
 
     // From now on requests are dropped and questions answered with Cancel
     // (the windows are gone); pending questions are answered at once.
