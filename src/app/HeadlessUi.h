@@ -2,7 +2,7 @@
 // as "#slot [tnc/channel] class: text" lines in UTF-8 (a line is printed when
 // its CR arrives); window titles, status bar fields, channel buttons, sounds,
 // notices, status and messages go to standard error. Questions are answered
-// with OK.
+// with OK; a #BIN# file that needs a name tells the console line to use.
 #pragma once
 
 #include <cstdio>

@@ -36,11 +36,19 @@ TEST(HeadlessProgram, RunsOnAfterItsInputEndsAndStopsOnSigterm) {
     posix_spawn_file_actions_destroy(&actions);
     ::close(in[0]);
 
-    const std::string typed = ":ch 5/1\nhello remote\n";
+    // A relative file name of a transfer line lies in the program directory
+    // while its directory key is empty.
+    const std::string typed = ":ch 5/1\nhello remote\n:sendbin fehlt.bin\n:help\n";
     ASSERT_EQ(::write(in[1], typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
     ::close(in[1]);  // the end of the input
     EXPECT_TRUE(eventually([&] { return contentsOf(out).find("#86 [5/1] 9: hello remote") != std::string::npos; }))
         << contentsOf(out) << contentsOf(err);
+    EXPECT_TRUE(eventually([&] { return contentsOf(err).find("  :queue ") != std::string::npos; }))
+        << contentsOf(err);
+    EXPECT_NE(contentsOf(err).find("norva: Die Datei " + (dir.path() / "fehlt.bin").string() +
+                                   " lässt sich nicht verwenden.\n"),
+              std::string::npos)
+        << contentsOf(err);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     int status = 0;
     EXPECT_EQ(::waitpid(pid, &status, WNOHANG), 0) << "still running";
