@@ -55,11 +55,16 @@ struct BenchStation {
     HeadlessUi ui{sink, sink};
     std::unique_ptr<Engine> engine;
 
-    BenchStation(const fs::path& d, const std::string& port, const std::string& call) : dir(d) {
+    BenchStation(const fs::path& d, const std::string& port, const std::string& call, bool monitor)
+        : dir(d) {
         fs::create_directories(dir);
         std::ofstream(dir / "norva.ini", std::ios::binary)
             << "[Tnc]\r\n1=1\r\n[1]\r\nTncName=Bench\r\nChannels=4\r\nComPort=" << port
             << "\r\nConnected=1\r\nDelayTime=25\r\nMyCall=" << call << "\r\nQrg=144.800\r\n";
+        // A TNC that monitors its own link hands every frame to the host a
+        // second time, which halves a 9600-baud line; a station moving files
+        // over a slow line turns the monitor off, as here.
+        if (!monitor) std::ofstream(dir / "tnc1.ini", std::ios::binary) << "M N\r\n";
         profile = std::make_unique<Profile>(dir / "norva.ini");
         EngineConfig config;
         config.programDir = dir;
@@ -142,10 +147,12 @@ FrameCounts countFrames(tncsim::PtyServer& server) {
 
 }  // namespace
 
-// Optional argument: the file size in kB (default 100).
+// Optional arguments: the file size in kB (default 100), and "monitor" to
+// leave the TNCs' monitor on (each frame then crosses each line twice).
 int main(int argc, char** argv) {
     const std::size_t kFileSize =
         argc > 1 && std::atoi(argv[1]) > 0 ? static_cast<std::size_t>(std::atoi(argv[1])) * 1024 : kDefaultFileSize;
+    const bool monitor = argc > 2 && std::string_view(argv[2]) == "monitor";
     const fs::path root = fs::temp_directory_path() / ("norva-binbench-" + std::to_string(getpid()));
     fs::create_directories(root);
 
@@ -161,8 +168,8 @@ int main(int argc, char** argv) {
     }
     int rc = 0;
     {
-        BenchStation a(root / "a", serverA.slavePath(), "DA1AAA");
-        BenchStation b(root / "b", serverB.slavePath(), "DB1BBB");
+        BenchStation a(root / "a", serverA.slavePath(), "DA1AAA", monitor);
+        BenchStation b(root / "b", serverB.slavePath(), "DB1BBB", monitor);
         if (!waitFor([&] { return a.ready() && b.ready(); }, 60)) {
             std::fprintf(stderr, "TNCs did not start\n");
             return 1;
@@ -212,8 +219,9 @@ int main(int argc, char** argv) {
 
         const double rate = static_cast<double>(kFileSize) / seconds;
         const double ceiling = framingCeiling(kPacklen);
-        std::printf("#BIN# %zu bytes A->B over %d-baud host links, Packlen %d: %s, file %s\n", kFileSize, kBaud,
-                    kPacklen, done ? "finished" : "NOT finished", intact ? "intact" : "DIFFERS");
+        std::printf("#BIN# %zu bytes A->B over %d-baud host links, Packlen %d, monitor %s: %s, file %s\n",
+                    kFileSize, kBaud, kPacklen, monitor ? "on" : "off", done ? "finished" : "NOT finished",
+                    intact ? "intact" : "DIFFERS");
         std::printf("  time %.1f s, payload %.0f bytes/s\n", seconds, rate);
         std::printf("  share of the line (%.0f bytes/s): %.1f %%\n", kLineBytesPerSecond,
                     100.0 * rate / kLineBytesPerSecond);

@@ -9,7 +9,7 @@
 
 namespace norva {
 
-// Longest callsign text kept (the fixed field of the original program).
+// Longest callsign text kept: a longer one from the air or a file is cut, never stored whole.
 inline constexpr std::size_t kCallLimit = 80;
 
 // The word up to the first blank, control character or DEL.

@@ -13,20 +13,21 @@
 
 namespace norva {
 
-// The twelve job slots of a channel, at most one job each.
+// A channel runs at most one job per slot; the slots decide who sees
+// received text and in which order (see CTncChannel::dispatch).
 enum class JobSlot {
-    Send,           // the one active outgoing transfer
-    RemoteInput,    // text a remote user types into a file or message
-    FileReceive,    // #BIN# reception or 7Plus capture; hides received text
-    Capture,        // copies received (and typed) text into a file
-    Script,         // the running script
-    Mailbox,        // the mailbox directory reader
-    Password,       // automatic password answering
-    RemoteSession,  // a remote dialogue that takes the channel's input
-    Gateway,        // couples this channel to another; then the only job that sees traffic
-    SchedulerHook,  // starts scheduled scripts
-    MapLink,        // reports destination changes to the map program
-    CompanionHook,  // feeds the companion monitor program
+    Send,           // the transfer going out now; the transfer queue refills it
+    RemoteInput,    // a remote station writing into a file (//Send)
+    FileReceive,    // a file coming in; while it runs, received text is not shown
+    Capture,        // the operator's log of the channel's text
+    Script,         // the script running on the channel
+    Mailbox,        // reads a mailbox's directory listings
+    Password,       // answers a node's password challenge
+    RemoteSession,  // a remote dialogue (//SYS) that takes the station's next lines
+    Gateway,        // couples this channel to another; it alone then sees traffic
+    SchedulerHook,  // starts the scripts the scheduler names
+    MapLink,        // tells the map program where the channel is connected
+    CompanionHook,  // hands traffic to the companion monitor program
 };
 inline constexpr int kJobSlotCount = 12;
 

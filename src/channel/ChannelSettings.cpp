@@ -29,7 +29,7 @@ public:
         return c;
     }
 
-    // A switch: 0 is off, any other number on (as the original tested it).
+    // A switch: 0 is off and any other number on, so a hand-edited 2 still means on.
     bool flag(const char* key, bool def) {
         const auto value = parsed(key, def ? 1 : 0);
         if (!value) return def;

@@ -30,19 +30,6 @@ std::size_t textIndex(int state) { return static_cast<std::size_t>(std::clamp(st
 
 }  // namespace
 
-int leadingInt(std::string_view text) {
-    text = trim(text);
-    bool negative = false;
-    std::size_t i = 0;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-    long value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > 1'000'000'000) break;
-    }
-    return static_cast<int>(negative ? -value : value);
-}
-
 std::string_view CLinkState::longText(int state) { return kLongTexts[textIndex(state)]; }
 std::string_view CLinkState::shortText(int state) { return kShortTexts[textIndex(state)]; }
 

@@ -128,7 +128,4 @@ private:
     bool activeSeen_ = false;   // the last "L" answer reported an active link
 };
 
-// Leading decimal number of a text, 0 when there is none (atoi on a TNC field).
-int leadingInt(std::string_view text);
-
 }  // namespace norva

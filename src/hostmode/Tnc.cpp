@@ -153,8 +153,8 @@ OpenOutcome CTnc::openAndSwitch() {
 }
 
 void CTnc::wait(int ms) {
-    // Only the low 16 bits of a duration count, as with the original timer arithmetic.
-    ms &= 0xFFFF;
+    // No wait on a TNC needs more than a minute; a bad value must not stall the engine.
+    ms = std::clamp(ms, 0, 60'000);
     if (port_.kind() == PortKind::Serial && port_.isOpen() && !port_.broken()) {
         port_.waitReadable(ms);
         return;

@@ -129,26 +129,6 @@ bool replaceFile(const fs::path& path, std::string_view content)
     return true;
 }
 
-// GetPrivateProfileInt's reading of a value: sign and leading digits.
-int leadingInt(std::string_view s)
-{
-    s = trim(s);
-    bool negative = false;
-    if (!s.empty() && (s.front() == '-' || s.front() == '+')) {
-        negative = s.front() == '-';
-        s.remove_prefix(1);
-    }
-    long long v = 0;
-    for (char c : s) {
-        if (c < '0' || c > '9')
-            break;
-        v = std::min<long long>(v * 10 + (c - '0'), static_cast<long long>(INT_MAX) + 1);
-    }
-    if (negative)
-        v = -v;
-    return static_cast<int>(std::clamp<long long>(v, INT_MIN, INT_MAX));
-}
-
 }  // namespace
 
 Profile::Profile(fs::path file) : path_(std::move(file)) {}

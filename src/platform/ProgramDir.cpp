@@ -99,7 +99,7 @@ ProgramDirResult resolveProgramDir(const std::optional<fs::path>& cliDir)
     }
     ProgramDirResult result = createdDir(dataDir());
     if (result.error.empty())
-        setRegistryValue("CurrentDir", result.dir.string());  // as the original stored its choice; no message on failure
+        setRegistryValue("CurrentDir", result.dir.string());  // the next start finds it again; failing costs only that
     return result;
 }
 

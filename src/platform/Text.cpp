@@ -3,6 +3,7 @@
 #include "platform/Text.h"
 
 #include <algorithm>
+#include <climits>
 
 namespace norva {
 
@@ -80,6 +81,22 @@ std::vector<std::string_view> splitBlanks(std::string_view s)
 std::string cut(std::string_view s, std::size_t n)
 {
     return std::string(s.substr(0, std::min(n, s.size())));
+}
+
+int leadingInt(std::string_view s) {
+    s = trim(s);
+    bool negative = false;
+    if (!s.empty() && (s.front() == '-' || s.front() == '+')) {
+        negative = s.front() == '-';
+        s.remove_prefix(1);
+    }
+    long long v = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9') break;
+        v = std::min<long long>(v * 10 + (c - '0'), static_cast<long long>(INT_MAX) + 1);
+    }
+    if (negative) v = -v;
+    return static_cast<int>(std::clamp<long long>(v, INT_MIN, INT_MAX));
 }
 
 }  // namespace norva

@@ -15,7 +15,10 @@ bool icontains(std::string_view haystack, std::string_view needle);
 std::string_view trim(std::string_view s);
 // Splits at runs of blanks (and tabs); empty pieces are dropped.
 std::vector<std::string_view> splitBlanks(std::string_view s);
-// At most n bytes of s: fixed buffers of the original program are limits to honour.
+// An integer as GetPrivateProfileInt reads one: leading blanks, an optional
+// sign, the leading digits ("12abc" is 12, "abc" 0); beyond int it is clamped.
+int leadingInt(std::string_view s);
+// At most n bytes of s: settings and texts have fixed limits; longer input is cut, never overflows.
 std::string cut(std::string_view s, std::size_t n);
 
 }  // namespace norva

@@ -39,8 +39,9 @@ public:
 
 class COutput {
 public:
-    // Holds 1500 bytes including the terminating zero of the original buffer,
-    // so at most kStagingSize - 1 bytes are converted and written per piece.
+    // Appended text is converted and written in pieces of at most
+    // kStagingSize - 1 bytes, so one long append never becomes one huge
+    // conversion and repaint.
     static constexpr std::size_t kStagingSize = 1500;
     static constexpr std::string_view kBellSound = "Klingel";
     static constexpr std::string_view kThisChannelSound = "Text auf diesem Kanal eingelaufen";

@@ -2,7 +2,7 @@
 #include "platform/Clock.h"
 #include "platform/SystemLog.h"
 
-#include "TempDir.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // the old file and the profile's view of it intact.
 #include "platform/Profile.h"
 
-#include "TempDir.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 

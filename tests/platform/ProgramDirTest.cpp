@@ -4,7 +4,7 @@
 #include "platform/Profile.h"
 #include "platform/ProgramDir.h"
 
-#include "TempDir.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // that goes away.
 #include "platform/ByteStream.h"
 
-#include "TempDir.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
