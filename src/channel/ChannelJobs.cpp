@@ -161,6 +161,7 @@ void CTncChannel::resetJobs() {
         retire(s);
     if (CGatewayJob* gw = gatewayJob(); gw && gw->homeSide()) retire(JobSlot::Gateway);
     superuser_ = linkState_.myCall() == "REMOTE";
+    heldFileHeader_.clear();
     if (!isConverseConsole()) registry().setConverseGroup(slot_, 0);
     refreshCaption();
 }

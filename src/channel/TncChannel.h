@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "channel/ChannelJob.h"
@@ -85,6 +86,11 @@ public:
     // remote-session jobs and a home-side gateway, resets the remote flags.
     void resetJobs();
     CTransferQueue& transferQueue() { return queue_; }
+    // A file announcement the station made while no reception could start
+    // (the operator must name the file first). The reception the operator
+    // starts takes it, so the waiting sender is answered; a reset drops it.
+    void holdFileHeader(std::string header) { heldFileHeader_ = std::move(header); }
+    std::string takeHeldFileHeader() { return std::exchange(heldFileHeader_, {}); }
 
     // ---- caption and bars ----
     const std::string& caption() const { return caption_; }
@@ -181,6 +187,7 @@ private:
     std::int64_t reviewDeadline_ = 0;
     std::string caption_;
     std::string shownTitle_;
+    std::string heldFileHeader_;
 };
 
 }  // namespace norva

@@ -33,9 +33,16 @@ std::unique_ptr<CChannelJob> makeBinSendJob(CTncChannel& channel, const std::fil
 std::unique_ptr<CChannelJob> makeBinReceiveJob(CTncChannel& channel, const std::filesystem::path& target,
                                                bool promptAfter, DiskLimits limits) {
     std::error_code ec;
-    if (std::filesystem::is_directory(target, ec))
-        return CBinReceiveJob::intoDirectory(channel, target, promptAfter, std::move(limits));
-    return CBinReceiveJob::intoFile(channel, target, promptAfter, std::move(limits));
+    std::unique_ptr<CChannelJob> job =
+        std::filesystem::is_directory(target, ec)
+            ? CBinReceiveJob::intoDirectory(channel, target, promptAfter, std::move(limits))
+            : CBinReceiveJob::intoFile(channel, target, promptAfter, std::move(limits));
+    // A sender whose announcement had to wait for the operator is answered now.
+    if (job) {
+        if (const std::string header = channel.takeHeldFileHeader(); !header.empty())
+            job->receive(ReceiveRecord::of(channel.number(), kKindConnected, header));
+    }
+    return job;
 }
 
 std::unique_ptr<CChannelJob> makeCaptureJob(CTncChannel& channel, const std::filesystem::path& file,
@@ -63,7 +70,10 @@ AutoBinOutcome autoBin(CTncChannel& channel, std::string_view text, DiskLimits l
         // hostile one is refused by the job, which creates nothing then.
         const std::string_view line = text.substr(span->start, span->lineEnd - span->start);
         const auto name = plainFileName(binHeaderName(line));
-        if (name && !autoBinNameUsable(*name)) return AutoBinOutcome::AskOperator;
+        if (name && !autoBinNameUsable(*name)) {
+            channel.holdFileHeader(std::string(line) + "\r");
+            return AutoBinOutcome::AskOperator;
+        }
     }
     const HostContext& ctx = channel.tnc().context();
     const std::filesystem::path dir = frameDirectory(ctx.profile, "BinReadFileDir", ctx.programDir);

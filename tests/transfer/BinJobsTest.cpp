@@ -346,5 +346,21 @@ TEST_F(AutoBin, SplitHeaderBusyChannelAndLongNames) {
     EXPECT_EQ(ch->job(JobSlot::FileReceive), nullptr);
 }
 
+// The operator names the file for an announcement AutoBin could not use:
+// the waiting sender is answered and the file arrives.
+TEST_F(AutoBin, ReceptionTheOperatorStartsAnswersTheHeldHeader) {
+    ASSERT_EQ(arrive("#BIN#5#MUCHTOOLONG.BIN\r"), AutoBinOutcome::AskOperator);
+    EXPECT_EQ(air().find("#OK#"), std::string::npos) << "nobody answers before the operator";
+    ASSERT_TRUE(ch->setJob(JobSlot::FileReceive, makeBinReceiveJob(*ch, rig.dir.path() / "chosen.bin", false)));
+    EXPECT_NE(air().find("#OK#"), std::string::npos);
+    receive("hello");
+    EXPECT_EQ(file("chosen.bin"), "hello");
+    // Held only once: the next reception waits for its own header.
+    ch->destroyJob(JobSlot::FileReceive);
+    clearAir();
+    ASSERT_TRUE(ch->setJob(JobSlot::FileReceive, makeBinReceiveJob(*ch, rig.dir.path() / "next.bin", false)));
+    EXPECT_EQ(air().find("#OK#"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace norva::test
