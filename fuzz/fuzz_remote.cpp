@@ -2,13 +2,15 @@
 // station sends (command words, arguments with separators, NULs, markers,
 // conference lines), the server answers within its buffers and never
 // touches a file outside the remote area. The station is never superuser
-// and no run area is configured, so no program is started.
+// and no run area is configured, so no program is started. The same text
+// also goes through the gateway's reading of a user's callsign.
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 
 #include "channel/ChannelRig.h"
+#include "channel/Gateway.h"
 #include "remote/RemoteServer.h"
 
 using namespace norva;
@@ -60,7 +62,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ch->settings().autoBin = (flags & 4) != 0;
     ch->setSuperuser(false);
     rig.registry().setConverseGroup(ch->slot(), (flags & 8) ? 1 : 0);
-    ch->receiveEntry(kKindConnected, std::string_view(reinterpret_cast<const char*>(data + 1), size - 1));
+    const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
+    (void)gatewayCall(text);
+    ch->receiveEntry(kKindConnected, text);
     ch->dispatch();
     ch->tick();
     ch->resetJobs();
