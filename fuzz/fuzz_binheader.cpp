@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string_view line = text.substr(span->start, end - span->start);
         if (const auto length = norva::binHeaderLength(line); length && (*length < 0 || *length > norva::kBinMaxLength))
             std::abort();
-        if (const auto name = norva::plainFileName(norva::binHeaderName(line))) {
+        if (const auto name = norva::plainName(norva::binHeaderName(line))) {
             if (name->empty() || name->front() == '.' || name->find_first_of("/\\:") != std::string::npos)
                 std::abort();
             (void)norva::autoBinNameUsable(*name);

@@ -299,7 +299,7 @@ void CGatewayLink::passConnect(std::string_view line) {
 
 void CGatewayLink::sendFile(std::string_view dirKey, std::string_view name) {
     const HostContext& ctx = channel_.tnc().context();
-    auto sender = FileSender::open(channel_, gatewayDirectory(ctx.profile, ctx.programDir, dirKey), name);
+    auto sender = FileSender::open(channel_, frameDirectory(ctx.profile, dirKey, ctx.programDir), name);
     // A missing file sends nothing.
     if (sender) file_ = std::move(sender);
 }

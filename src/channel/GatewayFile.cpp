@@ -43,27 +43,9 @@ std::optional<std::string> readRegular(const fs::path& path, std::size_t limit) 
 
 }  // namespace
 
-fs::path gatewayDirectory(const Profile& profile, const fs::path& programDir, std::string_view key) {
-    const std::string value(trim(cut(profile.getString("frame", key, ""), 255)));
-    return value.empty() ? programDir : fs::path(value);
-}
-
-std::optional<fs::path> findNamedEntry(const fs::path& dir, std::string_view name) {
-    if (name.empty() || name.find_first_of(std::string_view("/\0", 2)) != std::string_view::npos)
-        return std::nullopt;
-    std::error_code ec;
-    const fs::path exact = dir / std::string(name);
-    if (fs::symlink_status(exact, ec).type() != fs::file_type::not_found && !ec) return exact;
-    std::vector<fs::path> matches;
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
-        if (iequals(it->path().filename().string(), name)) matches.push_back(it->path());
-    if (matches.empty()) return std::nullopt;
-    return *std::min_element(matches.begin(), matches.end());
-}
-
 std::unique_ptr<CGatewayLink::FileSender> CGatewayLink::FileSender::open(CTncChannel& home, const fs::path& dir,
                                                                           std::string_view name) {
-    const auto path = findNamedEntry(dir, name);
+    const auto path = findIgnoringCase(dir, name);
     if (!path) return nullptr;
     auto text = readRegular(*path, kFileLimit);
     if (!text) return nullptr;

@@ -2,6 +2,7 @@
 // sender that ticks one out to the user as fast as his channel takes it.
 #pragma once
 
+#include "platform/FileNames.h"
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -14,12 +15,6 @@ namespace norva {
 
 class Profile;
 
-// The directory a key of section "frame" names; the program directory when empty.
-std::filesystem::path gatewayDirectory(const Profile& profile, const std::filesystem::path& programDir,
-                                       std::string_view key);
-// The entry of dir named so: the exact name, else the first entry (in name
-// order) equal to it ignoring case.
-std::optional<std::filesystem::path> findNamedEntry(const std::filesystem::path& dir, std::string_view name);
 
 class CGatewayLink::FileSender {
 public:

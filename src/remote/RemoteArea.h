@@ -6,6 +6,7 @@
 // opened keeps the case it has on disk.
 #pragma once
 
+#include "platform/FileNames.h"
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -15,11 +16,6 @@ namespace norva {
 
 class Profile;
 
-// The directory a key of section frame names ("HelpDir", "InitDir", ...),
-// its case kept; the program directory when the key is empty.
-std::filesystem::path frameDirectory(const Profile& profile, const std::filesystem::path& programDir,
-                                     std::string_view key);
-
 // The real path of the directory a frame key names, when that area is
 // configured: the key is set, does not name the program directory, and the
 // directory exists.
@@ -27,16 +23,7 @@ std::optional<std::filesystem::path> configuredArea(const Profile& profile,
                                                     const std::filesystem::path& programDir,
                                                     std::string_view key);
 
-// A name from the air reduced to a plain file name: the part after the last
-// "/", "\" or ":". Nothing when that is empty, ".", "..", starts with "." or
-// holds a control character.
-std::optional<std::string> plainName(std::string_view name);
-// True when the name is already plain (no separators at all) and acceptable.
-bool isPlainName(std::string_view name);
 
-// The entry of dir with this name: the exact name when it exists, else the
-// first entry (in name order) whose name equals it ignoring case.
-std::optional<std::filesystem::path> findEntry(const std::filesystem::path& dir, std::string_view name);
 
 // The real path of p when it exists and lies inside root (a real path
 // itself), root included.

@@ -87,7 +87,7 @@ std::optional<fs::path> RemoteServer::areaRoot(CTncChannel& ch) const {
     if (!ch.superuser()) return std::nullopt;
     // The superuser works anywhere; start in RemoteDir when it exists.
     std::error_code ec;
-    const fs::path dir = fs::canonical(frameDirectory(ctx.profile, ctx.programDir, "RemoteDir"), ec);
+    const fs::path dir = fs::canonical(frameDirectory(ctx.profile, "RemoteDir", ctx.programDir), ec);
     if (!ec && fs::is_directory(dir, ec)) return dir;
     return fs::weakly_canonical(ctx.programDir, ec);
 }
@@ -106,10 +106,10 @@ std::optional<fs::path> RemoteServer::existingEntry(CTncChannel& ch, std::string
     const fs::path cwd = currentDir(ch);
     if (ch.superuser() && name.find('/') != std::string_view::npos) {
         const fs::path p = fs::path(std::string(name)).is_absolute() ? fs::path(std::string(name)) : cwd / std::string(name);
-        return findEntry(p.parent_path(), p.filename().string());
+        return findIgnoringCase(p.parent_path(), p.filename().string());
     }
     if (!isPlainName(name)) return std::nullopt;
-    const auto entry = findEntry(cwd, name);
+    const auto entry = findIgnoringCase(cwd, name);
     if (!entry || ch.superuser()) return entry;
     // The entry itself, not where a link leads: deleting a link must not
     // delete its target. Its real path must still be inside.
@@ -209,7 +209,7 @@ void RemoteServer::makeDir(CTncChannel& ch, std::string_view argument) {
     std::string shown = path.string();
     while (shown.size() > 1 && shown.back() == '/') shown.pop_back();
     // A name that differs from an existing one only in case would make lookups ambiguous.
-    const bool nameOk = ch.superuser() ? !name.empty() : isPlainName(name) && !findEntry(cwd, name);
+    const bool nameOk = ch.superuser() ? !name.empty() : isPlainName(name) && !findIgnoringCase(cwd, name);
     if (nameOk && ::mkdir(path.c_str(), 0755) == 0) {
         remoteReply(ch, "\rDirectory " + shown + " created.\r");
     } else {
@@ -274,7 +274,7 @@ void RemoteServer::deliverFile(CTncChannel& ch, std::string_view argument, bool 
         return;
     }
     const std::string name = withDefaultExtension(*plain, binary ? ".bin" : ".txt");
-    if (findEntry(cwd, name)) {
+    if (findIgnoringCase(cwd, name)) {
         remoteReply(ch, rt::kFileExists);
         sendRemotePrompt(ch);
         return;

@@ -35,7 +35,7 @@ std::string pad(std::string_view s, std::size_t width) {
 
 fs::path hostDirectory(const CTncChannel& ch, std::string_view key) {
     const HostContext& ctx = ch.tnc().context();
-    return frameDirectory(ctx.profile, ctx.programDir, key);
+    return frameDirectory(ctx.profile, key, ctx.programDir);
 }
 
 // One row of the connect and conference tables.
@@ -248,7 +248,7 @@ void RemoteServer::connect(CTncChannel& ch, std::string_view destination) {
 void RemoteServer::sendHelpFile(CTncChannel& ch, std::string_view name) {
     const fs::path dir = hostDirectory(ch, "HelpDir");
     std::error_code ec;
-    const auto file = isPlainName(name) ? findEntry(dir, name) : std::nullopt;
+    const auto file = isPlainName(name) ? findIgnoringCase(dir, name) : std::nullopt;
     if (file && fs::is_regular_file(*file, ec) &&
         transfers_.sendTextFile(ch, *file, RemoteTransfers::Place::SendSlot, true))
         return;
@@ -330,11 +330,11 @@ void RemoteServer::greet(CTncChannel& ch) {
         return p && fs::is_regular_file(*p, ec) ? p : std::nullopt;
     };
     const auto tncGreeting =
-        regular(findEntry(hostDirectory(ch, "InitDir"), "whello" + std::to_string(ch.tncNumber()) + ".txt"));
+        regular(findIgnoringCase(hostDirectory(ch, "InitDir"), "whello" + std::to_string(ch.tncNumber()) + ".txt"));
     const std::string dest = ch.linkState().destCall();
     const std::string call = dest.substr(0, dest.find('-'));
     const auto stationGreeting =
-        isPlainName(call) ? regular(findEntry(hostDirectory(ch, "HelloTextDir"), call + ".txt")) : std::nullopt;
+        isPlainName(call) ? regular(findIgnoringCase(hostDirectory(ch, "HelloTextDir"), call + ".txt")) : std::nullopt;
 
     using Place = RemoteTransfers::Place;
     if (tncGreeting) {

@@ -204,7 +204,7 @@ std::optional<fs::path> runArea(CTncChannel& ch) {
     if (auto area = configuredArea(ctx.profile, ctx.programDir, "RunDir")) return area;
     if (!ch.superuser()) return std::nullopt;
     std::error_code ec;
-    const fs::path dir = fs::canonical(frameDirectory(ctx.profile, ctx.programDir, "RunDir"), ec);
+    const fs::path dir = fs::canonical(frameDirectory(ctx.profile, "RunDir", ctx.programDir), ec);
     if (!ec && fs::is_directory(dir, ec)) return dir;
     return fs::weakly_canonical(ctx.programDir, ec);
 }
@@ -212,7 +212,7 @@ std::optional<fs::path> runArea(CTncChannel& ch) {
 // An executable regular file of the run area, by a name typed on the air.
 std::optional<fs::path> runFile(const fs::path& area, const std::string& name) {
     if (!isPlainName(name)) return std::nullopt;
-    const auto entry = findEntry(area, name);
+    const auto entry = findIgnoringCase(area, name);
     if (!entry) return std::nullopt;
     auto real = realInside(area, *entry);
     std::error_code ec;

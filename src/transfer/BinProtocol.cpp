@@ -49,15 +49,6 @@ std::string_view binHeaderName(std::string_view line) {
     return line.substr(cut + 1);
 }
 
-std::optional<std::string> plainFileName(std::string_view name) {
-    const std::size_t cut = name.find_last_of("/\\:");
-    if (cut != std::string_view::npos) name.remove_prefix(cut + 1);
-    if (name.empty() || name.front() == '.') return std::nullopt;
-    for (const char c : name)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return std::nullopt;
-    return std::string(name);
-}
-
 bool autoBinNameUsable(std::string_view name) {
     return !name.empty() && name.size() <= 12 &&
            (name.size() < 9 || name.find('.') != std::string_view::npos);

@@ -4,6 +4,7 @@
 // parsers can be fed hostile input directly (tests and the fuzz target).
 #pragma once
 
+#include "platform/FileNames.h"
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -44,10 +45,6 @@ std::optional<std::int64_t> binHeaderLength(std::string_view line);
 // '#', '\' or '/'.
 std::string_view binHeaderName(std::string_view line);
 
-// A name from the air as a plain file name: the part after the last '/',
-// '\' or ':'. Nothing for an empty name, ".", "..", a name starting with '.'
-// or one holding control characters.
-std::optional<std::string> plainFileName(std::string_view name);
 
 // Names the automatic reception takes without asking: 1 to 12 characters,
 // shorter than 9 or holding a dot.

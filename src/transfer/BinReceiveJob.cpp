@@ -130,7 +130,7 @@ bool CBinReceiveJob::acceptHeader(std::string_view line) {
     }
     std::string name;
     if (autoDir_) {
-        const auto plain = plainFileName(binHeaderName(line));
+        const auto plain = plainName(binHeaderName(line));
         if (!plain || !autoBinNameUsable(*plain)) {
             refuse("Dateiname ungueltig");
             return false;

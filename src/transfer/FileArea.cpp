@@ -79,22 +79,6 @@ bool DiskLimits::allows(const std::filesystem::path& where, std::uint64_t bytes)
     return *free >= floorBytes && *free - floorBytes >= bytes;
 }
 
-std::filesystem::path frameDirectory(const Profile& profile, std::string_view key,
-                                     const std::filesystem::path& programDir) {
-    const std::string dir = std::string(trim(profile.getString("frame", key, "")));
-    return dir.empty() ? programDir : std::filesystem::path(dir);
-}
-
-std::optional<std::filesystem::path> findIgnoringCase(const std::filesystem::path& dir, std::string_view name) {
-    std::error_code ec;
-    const std::filesystem::path exact = dir / std::string(name);
-    if (std::filesystem::exists(exact, ec)) return exact;
-    for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
-        if (iequals(entry.path().filename().string(), name)) return entry.path();
-    }
-    return std::nullopt;
-}
-
 CreatedFile createFreeName(const std::filesystem::path& dir, const std::string& name) {
     for (int n = 0; n < 1000; ++n) {
         const std::string candidate = n == 0 ? name : name + "." + std::to_string(n);

@@ -4,6 +4,7 @@
 // files that must not overwrite anything.
 #pragma once
 
+#include "platform/FileNames.h"
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -67,12 +68,6 @@ struct DiskLimits {
 };
 std::optional<std::uint64_t> systemFreeSpace(const std::filesystem::path& path);
 
-// A directory key of section "frame"; the program directory when empty.
-std::filesystem::path frameDirectory(const Profile& profile, std::string_view key,
-                                     const std::filesystem::path& programDir);
-// The entry of dir named name: the exact name when it exists, else the
-// first entry whose name matches ignoring case; nothing when neither does.
-std::optional<std::filesystem::path> findIgnoringCase(const std::filesystem::path& dir, std::string_view name);
 // Creates dir/name exclusively, or dir/name.1, dir/name.2, ... when taken.
 // Returns the descriptor and the path used; invalid when none could be made.
 struct CreatedFile {

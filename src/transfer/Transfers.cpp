@@ -69,7 +69,7 @@ AutoBinOutcome autoBin(CTncChannel& channel, std::string_view text, DiskLimits l
         // A plain name that is merely too long goes to the operator; a
         // hostile one is refused by the job, which creates nothing then.
         const std::string_view line = text.substr(span->start, span->lineEnd - span->start);
-        const auto name = plainFileName(binHeaderName(line));
+        const auto name = plainName(binHeaderName(line));
         if (name && !autoBinNameUsable(*name)) {
             channel.holdFileHeader(std::string(line) + "\r");
             return AutoBinOutcome::AskOperator;

@@ -46,12 +46,12 @@ TEST(BinHeader, NamesFromTheAirBecomePlainNames) {
     EXPECT_EQ(binHeaderName("#BIN#10#../x"), "x");
     EXPECT_EQ(binHeaderName("#BIN#10"), "");
 
-    EXPECT_EQ(plainFileName("x"), "x");
-    EXPECT_EQ(plainFileName("../../etc/passwd"), "passwd");
-    EXPECT_EQ(plainFileName("A:B"), "B");
+    EXPECT_EQ(plainName("x"), "x");
+    EXPECT_EQ(plainName("../../etc/passwd"), "passwd");
+    EXPECT_EQ(plainName("A:B"), "B");
     for (const char* bad : {"", ".", "..", ".bashrc", "dir/", "dir/..", "a\\..", "a\nb", "tab\there"})
-        EXPECT_FALSE(plainFileName(bad)) << bad;
-    EXPECT_FALSE(plainFileName(std::string("a\0b", 3)));
+        EXPECT_FALSE(plainName(bad)) << bad;
+    EXPECT_FALSE(plainName(std::string("a\0b", 3)));
 }
 
 TEST(BinHeader, AutomaticReceptionTakesShortNamesOrNamesWithADot) {
