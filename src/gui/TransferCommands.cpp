@@ -145,23 +145,9 @@ TransferOutcome TransferCommands::receiveBinaryFile(int slot) {
     if (!link_)
         return TransferOutcome::NoChannel;
     EngineLink* link = link_;
-    const auto busy = link->call([link, slot](CHostMode&) -> std::optional<bool> {
-        CTncChannel* channel = link->channelOf(slot);
-        if (!channel)
-            return std::nullopt;
-        return channel->job(JobSlot::FileReceive) != nullptr;
-    });
-    if (!busy)
-        return TransferOutcome::NoChannel;
-    if (*busy) {
-        if (!ask(kCaptionNorva, kAskCancelBinReceive))
-            return TransferOutcome::Cancelled;
-        link->call([link, slot](CHostMode&) {
-            if (CTncChannel* channel = link->channelOf(slot))
-                cancelReceive(*channel);
-        });
-        return TransferOutcome::Stopped;
-    }
+    if (const auto stopped = offerToStop(slot, JobSlot::FileReceive, kAskCancelBinReceive,
+                                         [](CTncChannel& c) { cancelReceive(c); }))
+        return *stopped;
     const QString chosen = chooser_(
         parent_, {FileRequest::Mode::Save, kTitleReceiveBinary, startDirectory("BinReadFileDir"), {}, {}});
     if (chosen.isEmpty())
@@ -186,27 +172,35 @@ TransferOutcome TransferCommands::receiveBinaryFile(int slot) {
     return outcome;
 }
 
+std::optional<TransferOutcome> TransferCommands::offerToStop(int slot, JobSlot jobSlot, const QString& question,
+                                                            void (*stop)(CTncChannel&)) {
+    EngineLink* link = link_;
+    const auto busy = link->call([link, slot, jobSlot](CHostMode&) -> std::optional<bool> {
+        CTncChannel* channel = link->channelOf(slot);
+        if (!channel)
+            return std::nullopt;
+        return channel->job(jobSlot) != nullptr;
+    });
+    if (!busy)
+        return TransferOutcome::NoChannel;
+    if (!*busy)
+        return std::nullopt;
+    if (!ask(kCaptionNorva, question))
+        return TransferOutcome::Cancelled;
+    link->call([link, slot, stop](CHostMode&) {
+        if (CTncChannel* channel = link->channelOf(slot))
+            stop(*channel);
+    });
+    return TransferOutcome::Stopped;
+}
+
 TransferOutcome TransferCommands::toggleLog(int slot) {
     if (!link_)
         return TransferOutcome::NoChannel;
     EngineLink* link = link_;
-    const auto busy = link->call([link, slot](CHostMode&) -> std::optional<bool> {
-        CTncChannel* channel = link->channelOf(slot);
-        if (!channel)
-            return std::nullopt;
-        return channel->job(JobSlot::Capture) != nullptr;
-    });
-    if (!busy)
-        return TransferOutcome::NoChannel;
-    if (*busy) {
-        if (!ask(kCaptionNorva, kAskCloseLog))
-            return TransferOutcome::Cancelled;
-        link->call([link, slot](CHostMode&) {
-            if (CTncChannel* channel = link->channelOf(slot))
-                channel->destroyJob(JobSlot::Capture);
-        });
-        return TransferOutcome::Stopped;
-    }
+    if (const auto stopped = offerToStop(slot, JobSlot::Capture, kAskCloseLog,
+                                         [](CTncChannel& c) { c.destroyJob(JobSlot::Capture); }))
+        return *stopped;
     const int tnc = (slot - 1) / 21 + 1;
     const int number = (slot - 1) % 21;
     const QString chosen =

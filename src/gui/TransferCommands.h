@@ -7,15 +7,20 @@
 
 // std
 #include <functional>
+#include <optional>
 #include <string>
 
 // Qt
 #include <QString>
 
+// Norva
+#include "channel/ChannelJob.h"
+
 class QWidget;
 
 namespace norva {
 
+class CTncChannel;
 class EngineLink;
 class Profile;
 
@@ -69,6 +74,10 @@ public:
 
 private:
     TransferOutcome sendFile(int slot, const QString& title, bool binary);
+    // A running job in the slot: asks the question and, on yes, stops it.
+    // Nothing when the slot is empty; NoChannel when the channel is gone.
+    std::optional<TransferOutcome> offerToStop(int slot, JobSlot jobSlot, const QString& question,
+                                               void (*stop)(CTncChannel&));
     QString startDirectory(const char* key) const;
     void storeDirectory(const char* key, const QString& chosenFile);
     void showOutcome(TransferOutcome outcome, const QString& file);

@@ -8,6 +8,17 @@
 namespace norva::test {
 namespace {
 
+// A TNC 1 with four channels that has just lost one reply.
+CTnc* lostOneReply(HostRig& rig) {
+    rig.configure(1, 4);
+    rig.create();
+    CTnc* tnc = rig.host->tnc(1);
+    rig.fw.silent = true;
+    rig.host->pollStep();
+    rig.fw.silent = false;
+    return tnc;
+}
+
 int singleBytes(const StreamState& s) {
     return static_cast<int>(std::count(s.writes.begin(), s.writes.end(), std::string("\x01")));
 }
@@ -87,13 +98,8 @@ TEST(Resync, AnswerSplitAnywhereIsJudgedWhole) {
     for (std::size_t cut = 1; cut < answerLength; ++cut) {
         SCOPED_TRACE("cut after byte " + std::to_string(cut));
         HostRig rig;
-        rig.configure(1, 4);
-        rig.create();
-        CTnc* tnc = rig.host->tnc(1);
-        rig.fw.silent = true;
-        rig.host->pollStep();
+        CTnc* tnc = lostOneReply(rig);
         ASSERT_TRUE(tnc->outOfSync());
-        rig.fw.silent = false;
         rig.state->readSizes = {cut};
         const int opens = rig.state->opens;
         for (int i = 0; i < 20 && tnc->outOfSync(); ++i) rig.host->pollStep();
@@ -104,13 +110,8 @@ TEST(Resync, AnswerSplitAnywhereIsJudgedWhole) {
 
 TEST(Resync, AnswerOneByteAtATimeIsJudgedWhole) {
     HostRig rig;
-    rig.configure(1, 4);
-    rig.create();
-    CTnc* tnc = rig.host->tnc(1);
-    rig.fw.silent = true;
-    rig.host->pollStep();
+    CTnc* tnc = lostOneReply(rig);
     ASSERT_TRUE(tnc->outOfSync());
-    rig.fw.silent = false;
     rig.state->fragment = 1;
     const int opens = rig.state->opens;
     for (int i = 0; i < 20 && tnc->outOfSync(); ++i) rig.host->pollStep();
@@ -121,11 +122,7 @@ TEST(Resync, AnswerOneByteAtATimeIsJudgedWhole) {
 // A device that never stops sending cannot hold the engine in a drain.
 TEST(Resync, ChatteringDeviceIsReadForABoundedTime) {
     HostRig rig;
-    rig.configure(1, 4);
-    rig.create();
-    CTnc* tnc = rig.host->tnc(1);
-    rig.fw.silent = true;
-    rig.host->pollStep();
+    CTnc* tnc = lostOneReply(rig);
     ASSERT_TRUE(tnc->outOfSync());
     // Every read finds more garbage, as from a line with noise.
     rig.state->responder = [](const std::string&) { return std::string(100000, 'x'); };
