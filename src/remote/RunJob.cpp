@@ -116,7 +116,9 @@ ChildProcess::~ChildProcess() {
 void ChildProcess::readAvailable(std::string& out, std::size_t limit) {
     if (fd_ < 0) return;
     char buf[4096];
-    for (;;) {
+    // Bounded per tick: a program that writes without pause must not keep
+    // the engine reading for ever.
+    for (int reads = 0; reads < 64; ++reads) {
         const ssize_t n = ::read(fd_, buf, sizeof buf);
         if (n > 0) {
             const std::size_t room = out.size() < limit ? limit - out.size() : 0;
