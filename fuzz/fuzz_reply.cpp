@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (how & 0x80) {
         tnc->extendedPoll();
     } else {
-        CTncChannel* ch = tnc->channel((how >> 4) & 0x07);
+        CTncChannel* ch = channelOf(*tnc, (how >> 4) & 0x07);
         if (ch) tnc->receiveReply(ch);
     }
     rig.state->pending.clear();
