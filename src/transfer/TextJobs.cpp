@@ -130,6 +130,7 @@ CTextCaptureJob::~CTextCaptureJob() {
 
 void CTextCaptureJob::write(std::string_view text) {
     if (cancelled_) return;
+    if (buffer_.empty() && !text.empty()) bufferedSince_ = now();
     for (std::size_t i = 0; i < text.size(); ++i) {
         buffer_ += text[i];
         // Every CR not followed by LF gets one, a CR at the end too.
@@ -141,6 +142,14 @@ void CTextCaptureJob::write(std::string_view text) {
 int CTextCaptureJob::receive(const ReceiveRecord& record) {
     if (waitForTick_) return 1;
     write(record.text());
+    return cancelled_ ? 0 : 1;
+}
+
+int CTextCaptureJob::tick() {
+    waitForTick_ = false;
+    // Text waits in the buffer at most a second or two: a station that goes
+    // down keeps what it had received.
+    if (!buffer_.empty() && now() - bufferedSince_ >= 1) flush();
     return cancelled_ ? 0 : 1;
 }
 

@@ -63,10 +63,7 @@ public:
                     DiskLimits limits = {});
     ~CTextCaptureJob() override;
 
-    int tick() override {
-        waitForTick_ = false;
-        return cancelled_ ? 0 : 1;
-    }
+    int tick() override;
     int receive(const ReceiveRecord& record) override;
     // Text for the file (CR gets its LF as received text does).
     void write(std::string_view text);
@@ -79,6 +76,7 @@ private:
 
     DiskLimits limits_;
     std::string buffer_;
+    std::int64_t bufferedSince_ = 0;  // wall seconds: when the buffer last filled from empty
 };
 
 }  // namespace norva

@@ -112,6 +112,21 @@ TEST_F(Capture, LineEndsChunksAndTheRestOnDestroy) {
     EXPECT_EQ(file("log.txt"), "") << "create starts the file empty";
 }
 
+// What is buffered reaches the file within about a second of ticks, so a
+// station that goes down keeps what it received.
+TEST_F(Capture, BufferedTextIsWrittenOnTheNextTickAfterASecond) {
+    ch->setJob(JobSlot::Capture, makeCaptureJob(*ch, rig.dir.path() / "live.txt", false, true));
+    ch->tick();
+    receive("first\r");
+    ch->tick();
+    EXPECT_EQ(file("live.txt"), "") << "not within the same second";
+    rig.clock.advanceMs(1000);
+    ch->tick();
+    EXPECT_EQ(file("live.txt"), "first\r\n");
+    ch->destroyJob(JobSlot::Capture);
+    EXPECT_EQ(file("live.txt"), "first\r\n");
+}
+
 TEST_F(Capture, ARelativeLogFileLivesInTheProgramDirectory) {
     ch->setJob(JobSlot::Capture, makeLogCaptureJob(*ch, "chan2.log"));
     receive("logged\r");
