@@ -1,0 +1,230 @@
+// Scripts and the files they name: loading, starting, and the commands of a
+// script that open files or start other things (transfers, called scripts,
+// programs).
+#include "script/ScriptFiles.h"
+
+#include <spawn.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+#include <vector>
+
+#include "channel/TncChannel.h"
+#include "hostmode/Tnc.h"
+#include "platform/FileNames.h"
+#include "platform/UiPort.h"
+#include "script/ScriptJob.h"
+#include "transfer/TransferLog.h"
+#include "transfer/Transfers.h"
+
+extern char** environ;
+
+namespace norva {
+namespace {
+
+constexpr std::string_view kErrFileNotFound = "Datei nicht gefunden: ";
+
+std::optional<std::string> readHead(const std::filesystem::path& path) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string bytes(kScriptMaxBytes, '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    return bytes;
+}
+
+std::filesystem::path canonicalOr(const std::filesystem::path& p) {
+    std::error_code ec;
+    auto c = std::filesystem::weakly_canonical(p, ec);
+    return ec ? p : c;
+}
+
+std::vector<std::string> splitBlanks(std::string_view s) {
+    std::vector<std::string> out;
+    std::size_t at = 0;
+    while (at < s.size()) {
+        const std::size_t start = s.find_first_not_of(' ', at);
+        if (start == std::string_view::npos) break;
+        const std::size_t end = std::min(s.find(' ', start), s.size());
+        out.emplace_back(s.substr(start, end - start));
+        at = end;
+    }
+    return out;
+}
+
+}  // namespace
+
+std::optional<std::filesystem::path> resolveScriptFile(const std::filesystem::path& base, std::string_view name) {
+    std::string n(name);
+    std::replace(n.begin(), n.end(), '\\', '/');
+    if (n.size() >= 2 && n[1] == ':') n.erase(0, 2);
+    if (n.empty() || n.find('\0') != std::string::npos) return std::nullopt;
+    std::filesystem::path at = n.front() == '/' ? std::filesystem::path("/") : base;
+    for (const std::string& part : [&] {
+             std::vector<std::string> parts;
+             std::size_t s = 0;
+             while (s <= n.size()) {
+                 const std::size_t e = std::min(n.find('/', s), n.size());
+                 if (e > s) parts.push_back(n.substr(s, e - s));
+                 s = e + 1;
+             }
+             return parts;
+         }()) {
+        if (part == "." || part == "..") {
+            at /= part;
+            continue;
+        }
+        auto found = findIgnoringCase(at, part);
+        if (!found) return std::nullopt;
+        at = *found;
+    }
+    std::error_code ec;
+    if (!std::filesystem::exists(at, ec)) return std::nullopt;
+    return at;
+}
+
+std::filesystem::path scriptDirectory(const CTncChannel& channel) {
+    const HostContext& ctx = channel.tnc().context();
+    return frameDirectory(ctx.profile, "ScriptDir", ctx.programDir);
+}
+
+std::unique_ptr<CScriptJob> loadScript(CTncChannel& channel, const std::filesystem::path& path,
+                                       ScriptError* error, ScriptOperator* op,
+                                       std::vector<std::filesystem::path> callers) {
+    const std::string name = path.filename().string();
+    const auto bytes = readHead(path);
+    if (!bytes) {
+        if (error) *error = ScriptError{name, 0, std::string(kErrNotFound)};
+        return nullptr;
+    }
+    ParsedScript parsed = parseScript(*bytes, name);
+    if (parsed.error) {
+        if (error) *error = *parsed.error;
+        return nullptr;
+    }
+    return std::make_unique<CScriptJob>(channel, path, std::move(parsed.lines), op, std::move(callers));
+}
+
+bool startScript(CTncChannel& channel, std::string_view name, std::string* error, ScriptOperator* op) {
+    auto refuse = [&](const std::string& why) {
+        channel.show("\r" + why + "\r", kClassTncEcho);
+        if (error) *error = why;
+        return false;
+    };
+    if (channel.job(JobSlot::Script)) return refuse(std::string(kErrAlreadyRunning));
+    std::string file(name);
+    if (file.find('.') == std::string::npos) file += ".scr";
+    const auto path = resolveScriptFile(scriptDirectory(channel), file);
+    if (!path) return refuse(ScriptError{file, 0, std::string(kErrNotFound)}.text());
+    ScriptError problem;
+    auto job = loadScript(channel, canonicalOr(*path), &problem, op);
+    if (!job) return refuse(problem.text());
+    channel.setJob(JobSlot::Script, std::move(job));
+    return true;
+}
+
+bool stopScript(CTncChannel& channel) {
+    if (!channel.job(JobSlot::Script)) return false;
+    channel.destroyJob(JobSlot::Script);
+    return true;
+}
+
+void scriptOperatorDone(CTncChannel& channel) {
+    if (auto* script = dynamic_cast<CScriptJob*>(channel.job(JobSlot::Script))) script->innermost().operatorDone();
+}
+
+// ---- the commands of CScriptJob that open files or start things ----
+
+void CScriptJob::startTransfer(const ScriptLine& line, bool binary) {
+    const auto file = resolveScriptFile(channel_.tnc().context().programDir, line.argument);
+    std::unique_ptr<CChannelJob> job;
+    if (file)
+        job = binary ? makeBinSendJob(channel_, *file, false) : makeTextFileSendJob(channel_, *file, true, false);
+    if (!job) {
+        notice("\r" + ScriptError{path_.filename().string(), line.number,
+                                  std::string(kErrFileNotFound) + line.argument}.text() + "\r");
+        return;
+    }
+    channel_.setJob(JobSlot::Send, std::move(job));
+    setState(State::WaitingTransfer, line.word);
+}
+
+void CScriptJob::sendAllFiles() {
+    if (planSendAll(channel_).check == SendAllCheck::NoOwnDirectory) {
+        notice(kTextNoOwnSendDir);
+        return;
+    }
+    queueAllUnsentFiles(channel_, false);
+    sendAllWait_ = true;
+    setState(State::WaitingTransfer, "SENDALLFILES");
+}
+
+void CScriptJob::restart() {
+    ScriptError problem;
+    const auto bytes = readHead(path_);
+    if (!bytes) return;  // the file went away: go on with what is loaded
+    ParsedScript parsed = parseScript(*bytes, path_.filename().string());
+    if (parsed.error) {
+        fail(parsed.error->line, parsed.error->message);
+        return;
+    }
+    lines_ = std::move(parsed.lines);
+    next_ = 0;
+    stopText_.clear();
+    stopCarry_.clear();
+    stopped_ = false;
+}
+
+void CScriptJob::call(const ScriptLine& line) {
+    std::string name = line.argument;
+    const bool isPath = name.find('\\') != std::string::npos || name.find('/') != std::string::npos;
+    if (!isPath && name.find('.') == std::string::npos) name += ".SCR";
+    const auto found = resolveScriptFile(path_.parent_path(), name);
+    if (!found) {
+        // A missing script is skipped; the caller goes on.
+        notice("\r" + ScriptError{path_.filename().string(), line.number,
+                                  std::string(kErrNotFound) + ": " + line.argument}.text() + "\r");
+        return;
+    }
+    const auto target = canonicalOr(*found);
+    std::vector<std::filesystem::path> chain = callers_;
+    chain.push_back(path_);
+    if (std::find(chain.begin(), chain.end(), target) != chain.end())
+        return fail(line.number, std::string(kErrRecursion) + line.argument);
+    if (static_cast<int>(chain.size()) >= kScriptMaxNesting) return fail(line.number, kErrTooDeep);
+    ScriptError problem;
+    child_ = loadScript(channel_, target, &problem, operator_, std::move(chain));
+    if (!child_) {
+        notice("\r" + problem.text() + "\r");
+        return fail(line.number, "CALL " + line.argument);
+    }
+    setState(State::Calling, line.argument);
+}
+
+// The program starts without a shell; its name is looked up in the program
+// directory (ignoring case) and then on the PATH.
+void CScriptJob::run(const std::string& commandLine) {
+    std::vector<std::string> args = splitBlanks(commandLine);
+    if (args.empty()) return;
+    if (auto local = resolveScriptFile(channel_.tnc().context().programDir, args[0])) args[0] = local->string();
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0) children_.push_back(pid);
+}
+
+void CScriptJob::messageBox(const std::string& text) {
+    if (!operator_) {
+        channel_.ui().messageBox("Norva", text);
+        return;
+    }
+    operator_->showMessage(channel_.slot(), text);
+    setState(State::WaitingOperator, "MSGBOX");
+}
+
+}  // namespace norva
