@@ -298,7 +298,8 @@ TEST(RemoteSys, ChallengeGrantsOnlyTheRightFiveCharacters) {
     };
     auto answerFor = [&password](const std::string& line) {
         std::string a;
-        for (std::string_view p : splitBlanks(line.substr(0, line.size() - 1))) a += password[std::stoul(std::string(p)) - 1];
+        const std::string positions = line.substr(0, line.size() - 1);  // the views below point into it
+        for (std::string_view p : splitBlanks(positions)) a += password[std::stoul(std::string(p)) - 1];
         return a;
     };
 
