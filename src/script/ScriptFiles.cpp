@@ -164,7 +164,6 @@ void CScriptJob::sendAllFiles() {
 }
 
 void CScriptJob::restart() {
-    ScriptError problem;
     const auto bytes = readHead(path_);
     if (!bytes) return;  // the file went away: go on with what is loaded
     ParsedScript parsed = parseScript(*bytes, path_.filename().string());

@@ -3,15 +3,12 @@
 
 #include <sys/wait.h>
 
-#include <algorithm>
-#include <fstream>
 #include <utility>
 
 #include "channel/TncChannel.h"
 #include "hostmode/Tnc.h"
 #include "platform/Profile.h"
 #include "platform/UiPort.h"
-#include "script/ScriptFiles.h"
 
 namespace norva {
 namespace {
