@@ -36,7 +36,8 @@ constexpr const char* kDefaultBauds = "2400 4800 9600 19200 38400";
 
 QStringList choices(const Profile& profile, const char* key, const char* def) {
     QStringList list;
-    for (std::string_view word : splitBlanks(profile.getString("System", key, def)))
+    const std::string words = profile.getString("System", key, def);  // the pieces point into it
+    for (std::string_view word : splitBlanks(words))
         list << QString::fromUtf8(word.data(), static_cast<qsizetype>(word.size()));
     return list;
 }
