@@ -232,5 +232,73 @@ TEST_F(Script, ADisconnectDestroysTheScript) {
     EXPECT_EQ(job(), nullptr);
 }
 
+
+TEST_F(Script, LogonLogoffEchoAndBeepOnADisconnectedChannel) {
+    CTncChannel& free = rig.channel(1, 3);
+    free.linkState().setDefaultNode("DB0NOD");
+    rig.dir.write("l.scr", "**ECHO OFF\r\n**LOGON\r\n**BEEP\r\n**ECHO\r\n**LOGOFF\r\n");
+    clearAir();
+    ASSERT_TRUE(startScript(free, "L.SCR", &error)) << error;
+    free.tick();
+    std::vector<std::string> cmds;
+    for (const auto& w : rig.state->writes)
+        if (w.size() >= 3 && w[0] == 3 && w[1] == 1) cmds.push_back(w.substr(3));
+    // The channel names its own call first whenever a connect goes out.
+    EXPECT_EQ(cmds, (std::vector<std::string>{"i DA1AAA-3", "C DB0NOD", "D"}));
+    std::string echoed;
+    for (const auto& [slot, cls, text] : rig.ui.texts)
+        if (slot == free.slot() && cls == kClassTncEcho) echoed += text;
+    EXPECT_EQ(echoed, "\r**ECHO OFF\r**LOGOFF") << "ECHO OFF is echoed itself; lines up to ECHO are not";
+    EXPECT_NE(std::find(rig.ui.sounds.begin(), rig.ui.sounds.end(), "Klingel"), rig.ui.sounds.end());
+}
+
+TEST_F(Script, RestartRereadsTheFileAndClearsTheStopText) {
+    ASSERT_TRUE(start("r.scr", "**STOPON END\r\n**WAITFOR go\r\nround\r\n**RESTART\r\n"));
+    ch->tick();
+    rig.dir.write("r.scr", "**WAITFOR go\r\nnew round\r\n");
+    receive("go");
+    ch->tick();
+    EXPECT_EQ(job()->stopText(), "");
+    receive("END go");  // no stop text any more: only the wait is met
+    ch->tick();
+    EXPECT_EQ(air(), "round\rnew round\r");
+    EXPECT_EQ(job(), nullptr);
+
+    rig.dir.write("r2.scr", "**WAITFOR go\r\n**RESTART\r\n");
+    ASSERT_TRUE(startScript(*ch, "r2", &error));
+    ch->tick();
+    rig.dir.write("r2.scr", "**WAITFOR\r\n");
+    receive("go");
+    ch->tick();
+    EXPECT_EQ(job(), nullptr) << "a file broken meanwhile stops the script at once";
+    EXPECT_NE(shown(kClassTncEcho).find("\rScript r2.scr, Zeile 1: WAITFOR ohne Text\r"), std::string::npos);
+}
+
+TEST_F(Script, CallsNestOnlySoDeepAndABrokenChildStopsTheCaller) {
+    for (int i = 0; i < 12; ++i)
+        rig.dir.write("n" + std::to_string(i) + ".scr", "**CALL n" + std::to_string(i + 1) + "\r\n");
+    ASSERT_TRUE(startScript(*ch, "n0", &error));
+    for (int i = 0; i < 20 && job(); ++i) ch->tick();
+    EXPECT_EQ(job(), nullptr);
+    EXPECT_NE(shown(kClassTncEcho).find("\rScript n7.scr, Zeile 1: zu viele verschachtelte Aufrufe\r"),
+              std::string::npos);
+
+    clearAir();
+    rig.dir.write("broken.scr", "\x01\x02");
+    ASSERT_TRUE(start("p.scr", "**CALL broken\r\nafter\r\n"));
+    for (int i = 0; i < 3; ++i) ch->tick();
+    EXPECT_EQ(job(), nullptr);
+    EXPECT_EQ(air(), "");
+    EXPECT_NE(shown(kClassTncEcho).find("\rScript broken.scr: keine Textdatei\r"), std::string::npos);
+}
+
+TEST_F(Script, SendAllFilesWithoutAnOwnDirectorySaysSoAndGoesOn) {
+    ASSERT_TRUE(start("a.scr", "**SENDALLFILES\r\nnext\r\n"));
+    ch->tick();
+    EXPECT_NE(shown(kClassTncEcho).find("Definieren Sie bitte ein eigenes Verzeichnis\nzum Aussenden von Textdateien"),
+              std::string::npos);
+    EXPECT_EQ(air(), "next\r");
+}
+
 }  // namespace
 }  // namespace norva::test
