@@ -4,8 +4,10 @@
 #include "script/ScriptFiles.h"
 
 #include <spawn.h>
+#include <sys/wait.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <fstream>
 #include <iterator>
 #include <system_error>
@@ -14,6 +16,7 @@
 #include "channel/TncChannel.h"
 #include "hostmode/Tnc.h"
 #include "platform/FileNames.h"
+#include "platform/Text.h"
 #include "platform/UiPort.h"
 #include "script/ScriptJob.h"
 #include "transfer/TransferLog.h"
@@ -41,19 +44,6 @@ std::filesystem::path canonicalOr(const std::filesystem::path& p) {
     std::error_code ec;
     auto c = std::filesystem::weakly_canonical(p, ec);
     return ec ? p : c;
-}
-
-std::vector<std::string> splitBlanks(std::string_view s) {
-    std::vector<std::string> out;
-    std::size_t at = 0;
-    while (at < s.size()) {
-        const std::size_t start = s.find_first_not_of(' ', at);
-        if (start == std::string_view::npos) break;
-        const std::size_t end = std::min(s.find(' ', start), s.size());
-        out.emplace_back(s.substr(start, end - start));
-        at = end;
-    }
-    return out;
 }
 
 }  // namespace
@@ -204,17 +194,32 @@ void CScriptJob::call(const ScriptLine& line) {
     setState(State::Calling, line.argument);
 }
 
-// The program starts without a shell; its name is looked up in the program
-// directory (ignoring case) and then on the PATH.
+// The program's name is looked up in the program directory (ignoring case)
+// and then on the PATH; its arguments are split at blanks and handed over
+// as they are. A short-lived /bin/sh puts it in the background and ends at
+// once ("$0" "$@": the words are never read by the shell), so the program
+// outlives the script without ever becoming a zombie of the engine, and it
+// inherits none of the engine's descriptors.
 void CScriptJob::run(const std::string& commandLine) {
-    std::vector<std::string> args = splitBlanks(commandLine);
-    if (args.empty()) return;
-    if (auto local = resolveScriptFile(channel_.tnc().context().programDir, args[0])) args[0] = local->string();
+    std::vector<std::string> args{"/bin/sh", "-c", "\"$0\" \"$@\" </dev/null >/dev/null 2>&1 &"};
+    for (std::string_view word : splitBlanks(commandLine)) args.emplace_back(word);
+    if (args.size() < 4) return;
+    if (auto local = resolveScriptFile(channel_.tnc().context().programDir, args[3])) args[3] = local->string();
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+#endif
     pid_t pid = 0;
-    if (::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0) children_.push_back(pid);
+    const int rc = ::posix_spawn(&pid, "/bin/sh", &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return;
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
 }
 
 void CScriptJob::messageBox(const std::string& text) {

@@ -49,7 +49,6 @@ CScriptJob::CScriptJob(CTncChannel& channel, std::filesystem::path path, std::ve
 
 CScriptJob::~CScriptJob() {
     child_.reset();
-    reap();
     if (channel_.settings().messageBeep) channel_.ui().playSound("Script beenden", false);
 }
 
@@ -92,12 +91,7 @@ void CScriptJob::fail(int line, std::string_view message) {
     setState(State::Ended, message);
 }
 
-void CScriptJob::reap() {
-    std::erase_if(children_, [](int pid) { return ::waitpid(pid, nullptr, WNOHANG) != 0; });
-}
-
 int CScriptJob::tick() {
-    reap();
     if (state_ == State::Ended) return 0;
     if (child_) {
         // While a called script runs, this one does nothing, not even its stop text.

@@ -79,7 +79,6 @@ private:
     void messageBox(const std::string& text);
     void notice(std::string_view text);
     void fail(int line, std::string_view message);
-    void reap();
 
     CTncChannel& channel_;
     std::filesystem::path path_;
@@ -103,7 +102,6 @@ private:
     bool skipNextWait_ = false;
     bool sendAllWait_ = false;
     int linesWithoutPause_ = 0;
-    std::vector<int> children_;  // programs RUN started, reaped when they end
 };
 
 // Reads, parses and checks a script file; null and *error when it cannot run.

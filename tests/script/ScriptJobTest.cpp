@@ -2,6 +2,12 @@
 // what goes on the air, what the window shows, its states and its limits.
 #include <gtest/gtest.h>
 
+#include <thread>
+
+#include <filesystem>
+
+#include <chrono>
+
 #include "TransferRig.h"
 #include "script/ScriptFiles.h"
 #include "script/ScriptJob.h"
@@ -290,6 +296,21 @@ TEST_F(Script, CallsNestOnlySoDeepAndABrokenChildStopsTheCaller) {
     EXPECT_EQ(job(), nullptr);
     EXPECT_EQ(air(), "");
     EXPECT_NE(shown(kClassTncEcho).find("\rScript broken.scr: keine Textdatei\r"), std::string::npos);
+}
+
+// RUN starts a program of the program directory, its words as arguments
+// (never read by a shell), and the script goes on without waiting for it.
+TEST_F(Script, RunStartsTheProgramWithItsWordsAsArguments) {
+    rig.dir.write("Mark.sh", "#!/bin/sh\nprintf '%s|' \"$@\" > \"$(dirname \"$0\")/ran.txt\"\n");
+    std::filesystem::permissions(rig.dir.path() / "Mark.sh", std::filesystem::perms::owner_all);
+    ASSERT_TRUE(start("r.scr", "**run mark.sh a;id $(x)\r\nafter\r\n")) << error;
+    ch->tick();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!exists("ran.txt") && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(file("ran.txt"), "A;ID|$(X)|");
+    EXPECT_NE(air().find("after"), std::string::npos);
 }
 
 TEST_F(Script, SendAllFilesWithoutAnOwnDirectorySaysSoAndGoesOn) {
