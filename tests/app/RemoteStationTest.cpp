@@ -22,16 +22,10 @@ std::string everyByte(std::size_t n) {
 }
 
 TEST(RemoteStation, FileCommandsRunOnTheRealTransfers) {
-    tncsim::Radio radio;
-    tncsim::PtyServer serverA(radio.addTnc({}));
-    tncsim::PtyServer serverB(radio.addTnc({}));
-    ASSERT_TRUE(serverA.start()) << serverA.error();
-    ASSERT_TRUE(serverB.start()) << serverB.error();
-    Station a;
-    Station b;
-    a.start(serverA.slavePath(), "DA1AAA");
-    b.start(serverB.slavePath(), "DB1BBB");
-    ASSERT_TRUE(eventually([&] { return a.tncOpen() && b.tncOpen(); }));
+    TwoStations two;
+    ASSERT_TRUE(two.start());
+    Station& a = two.a;
+    Station& b = two.b;
 
     // B serves an area of its own; A receives #BIN# files automatically.
     const fs::path area = b.dir.path() / "area";

@@ -3,6 +3,7 @@
 // pty on a radio shared with the other stations.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -112,6 +113,27 @@ struct Station {
     std::string output() { return contentsOf(out); }
     std::string errors() { return contentsOf(err); }
     std::string log() { return dir.read("norva.log"); }
+};
+
+// Station A and station B, each on a simulated TNC of one radio, both TNCs
+// open and in host mode.
+struct TwoStations {
+    tncsim::Radio radio;
+    tncsim::PtyServer serverA{radio.addTnc({})};
+    tncsim::PtyServer serverB{radio.addTnc({})};
+    Station a;
+    Station b;
+
+    // False (with the reason) when a TNC could not be served or started.
+    ::testing::AssertionResult start() {
+        if (!serverA.start()) return ::testing::AssertionFailure() << serverA.error();
+        if (!serverB.start()) return ::testing::AssertionFailure() << serverB.error();
+        a.start(serverA.slavePath(), "DA1AAA");
+        b.start(serverB.slavePath(), "DB1BBB");
+        if (!eventually([&] { return a.tncOpen() && b.tncOpen(); }))
+            return ::testing::AssertionFailure() << a.errors() << b.errors();
+        return ::testing::AssertionSuccess();
+    }
 };
 
 inline std::vector<std::string> commandsOn(tncsim::PtyServer& s, int channel) {

@@ -15,16 +15,10 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(ScriptStation, ConnectListWaitForThePromptDisconnect) {
-    tncsim::Radio radio;
-    tncsim::PtyServer serverA(radio.addTnc({}));
-    tncsim::PtyServer serverB(radio.addTnc({}));
-    ASSERT_TRUE(serverA.start()) << serverA.error();
-    ASSERT_TRUE(serverB.start()) << serverB.error();
-    Station a;
-    Station b;
-    a.start(serverA.slavePath(), "DA1AAA");
-    b.start(serverB.slavePath(), "DB1BBB");
-    ASSERT_TRUE(eventually([&] { return a.tncOpen() && b.tncOpen(); }));
+    TwoStations two;
+    ASSERT_TRUE(two.start());
+    Station& a = two.a;
+    Station& b = two.b;
 
     const fs::path area = b.dir.path() / "area";
     fs::create_directories(area);
