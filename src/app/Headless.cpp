@@ -21,6 +21,7 @@
 #include "platform/Cp437.h"
 #include "platform/ProgramDir.h"
 #include "platform/Text.h"
+#include "script/ScriptFiles.h"
 #include "transfer/FileArea.h"
 #include "transfer/TransferJob.h"
 #include "transfer/TransferLog.h"
@@ -41,6 +42,8 @@ constexpr const char* kConsoleHelp =
     "                  the other station starts its sender; \":recvbin off\" ends it\n"
     "  :capture FILE   append the channel's text to FILE; \":capture off\" closes it\n"
     "  :queue          list the channel's transfers\n"
+    "  :script NAME    run the script NAME (found in ScriptDir) on the channel\n"
+    "  :stop           end the channel's script\n"
     "  :help           list these lines\n"
     "  other lines are sent to the current channel as text with CR\n"
     "  A relative FILE lies in the directory SendFileDir, BinSendFileDir, BinReadFileDir\n"
@@ -212,6 +215,14 @@ void HeadlessConsole::line(std::string_view utf8) {
         std::fflush(err_);
         return;
     }
+    if (utf8 == ":script" || utf8.starts_with(":script ")) {
+        script(trim(utf8.substr(7)));
+        return;
+    }
+    if (utf8 == ":stop") {
+        stopScript();
+        return;
+    }
     if (utf8.starts_with(":")) {
         const std::size_t blank = utf8.find(' ');
         const std::string_view args = blank == std::string_view::npos ? std::string_view() : utf8.substr(blank + 1);
@@ -284,6 +295,35 @@ bool HeadlessConsole::transfer(std::string_view word, std::string_view args) {
         std::fflush(err);
     });
     return true;
+}
+
+void HeadlessConsole::script(std::string_view name) {
+    if (name.empty() || name.size() > kMaxTypedPath || name.find('\0') != std::string_view::npos) {
+        complain("norva: \":script NAME\" needs the name of a script");
+        return;
+    }
+    const int slot = slot_.load();
+    engine_.post([&engine = engine_, err = err_, slot, name = std::string(name)] {
+        CTncChannel* ch = engine.context().channels.channel(slot);
+        std::string error;
+        if (!ch)
+            error = "there is no channel " + channelLabel(slot);
+        else if (!startScript(*ch, name, &error) && error.empty())
+            error = "the script " + name + " could not be started";
+        if (error.empty()) return;
+        std::fprintf(err, "norva: %s\n", oneLine(error).c_str());
+        std::fflush(err);
+    });
+}
+
+void HeadlessConsole::stopScript() {
+    const int slot = slot_.load();
+    engine_.post([&engine = engine_, err = err_, slot] {
+        CTncChannel* ch = engine.context().channels.channel(slot);
+        if (ch && norva::stopScript(*ch)) return;
+        std::fprintf(err, "norva: no script runs on %s\n", channelLabel(slot).c_str());
+        std::fflush(err);
+    });
 }
 
 void HeadlessConsole::send(std::string oem, int kind) {

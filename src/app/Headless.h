@@ -47,6 +47,9 @@ private:
     void send(std::string oem, int kind);
     // The transfer lines; false when the line is none of them.
     bool transfer(std::string_view word, std::string_view args);
+    // ":script NAME" starts a script on the current channel, ":stop" ends it.
+    void script(std::string_view name);
+    void stopScript();
     void complain(const char* text);
 
     Engine& engine_;

@@ -318,3 +318,27 @@ TEST(HeadlessTransfers, AnUnusableAutoBinNameAsksTheOperatorWhoReceivesWithRecvb
 
 }  // namespace
 }  // namespace norva::test
+
+namespace norva::test {
+namespace {
+
+// ":script NAME" runs a script of ScriptDir on the current channel and
+// ":stop" ends it; what cannot be done is said and changes nothing.
+TEST(HeadlessScripts, ScriptAndStopLines) {
+    ConsoleStation st;
+    st.dir.write("Hello.scr", "Guten Tag\r\n**waitfor bye\r\n");
+    st.type({":script hello.scr"});
+    EXPECT_TRUE(eventually([&] { return st.air.on(ConsoleStation::kChannel).find("Guten Tag") != std::string::npos; }));
+    EXPECT_TRUE(st.has(JobSlot::Script)) << "waiting for its text";
+    st.type({":stop"});
+    EXPECT_FALSE(st.has(JobSlot::Script));
+    st.type({":stop", ":script nothere.scr", ":script"});
+    const std::string said = st.errors();
+    EXPECT_NE(said.find("norva: no script runs on [1/1]"), std::string::npos) << said;
+    EXPECT_NE(said.find("nothere"), std::string::npos) << said;
+    EXPECT_NE(said.find("norva: \":script NAME\" needs the name of a script"), std::string::npos) << said;
+    EXPECT_FALSE(st.has(JobSlot::Script));
+}
+
+}  // namespace
+}  // namespace norva::test
