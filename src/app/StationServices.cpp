@@ -8,6 +8,7 @@
 #include "platform/UiPort.h"
 #include "remote/RemoteSeams.h"
 #include "remote/RemoteServer.h"
+#include "script/ScheduleJob.h"
 #include "transfer/TextJobs.h"
 #include "transfer/TransferJob.h"
 #include "transfer/Transfers.h"
@@ -74,6 +75,9 @@ class StandingJobs final : public ChannelJobFactory {
 public:
     std::unique_ptr<CChannelJob> captureJob(CTncChannel& ch, std::string_view path) override {
         return makeLogCaptureJob(ch, path);
+    }
+    std::unique_ptr<CChannelJob> schedulerHook(CTncChannel& ch) override {
+        return std::make_unique<CSchedulerJob>(ch);
     }
 };
 
