@@ -25,6 +25,7 @@
 #include "gui/PaneViews.h"
 #include "gui/SoundPlayer.h"
 #include "gui/StatusBar.h"
+#include "gui/ScriptCommands.h"
 #include "gui/TransferCommands.h"
 #include "gui/TransferStatusWindow.h"
 #include "platform/Profile.h"
@@ -47,6 +48,7 @@ CMainFrame::CMainFrame(Profile& profile, AppSettings& settings, std::filesystem:
       sounds_(std::make_unique<SoundPlayer>(profile, programDir_)) {
     setObjectName("NorvaMainFrame");
     transfers_ = std::make_unique<TransferCommands>(nullptr, profile_, programDir_.string(), this);
+    scripts_ = std::make_unique<ScriptCommands>(nullptr, profile_, programDir_.string(), this);
     sounds_->setSoundOn(settings_.frame.sound != 0);
     style_.font = paneFont(settings_.font);
     updateColours();
@@ -66,6 +68,7 @@ CMainFrame::~CMainFrame() = default;
 void CMainFrame::setEngine(EngineLink* engine) {
     engine_ = engine;
     transfers_->setEngine(engine);
+    scripts_->setEngine(engine);
     if (!engine_)
         return;
     engine_->setTopLink(settings_.frame.topLink);

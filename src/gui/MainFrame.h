@@ -41,6 +41,7 @@ class EngineLink;
 class FindDialog;
 class Profile;
 class SoundPlayer;
+class ScriptCommands;
 class TransferCommands;
 
 class CMainFrame : public QMainWindow, public UiTarget, public OutputEvents, public InputEvents {
@@ -142,6 +143,8 @@ public:
     TransferCommands& transfers() { return *transfers_; }
     TransferStatusWindow* transferStatusWindow() const { return transferStatus_; }
     void showTransferStatus();
+    // The Scripte menu's commands on the TopLink channel, and the MSGBOX boxes.
+    ScriptCommands& scripts() { return *scripts_; }
     // A colour or font change: every pane repaints.
     void styleChanged();
 
@@ -192,6 +195,7 @@ private:
     UnseenMarks marks_;
     QPointer<FindDialog> findDialog_;
     std::unique_ptr<TransferCommands> transfers_;
+    std::unique_ptr<ScriptCommands> scripts_;
     QPointer<TransferStatusWindow> transferStatus_;
     bool askOnClose_ = true;
     bool closingDone_ = false;

@@ -33,6 +33,7 @@
 #include "gui/SoundPlayer.h"
 #include "gui/StatusBar.h"
 #include "gui/TncDialogs.h"
+#include "gui/ScriptCommands.h"
 #include "gui/TransferCommands.h"
 #include "gui/TransferStatusWindow.h"
 #include "platform/Profile.h"
@@ -117,9 +118,11 @@ void CMainFrame::buildMenus() {
     addLater(text, "Text Menü bearbeiten...");
 
     QMenu* scripts = bar->addMenu("&Scripte");
-    addLater(scripts, "Script starten...");
+    addCommand(scripts, "Script starten...", "startScript", this,
+               [this] { scripts_->startOrStop(settings_.frame.topLink); });
     addLater(scripts, "Script bearbeiten...");
-    addLater(scripts, "Script Zeitsteuerung...");
+    addCommand(scripts, "Script Zeitsteuerung...", "scheduleScripts", this,
+               [this] { scripts_->editSchedule(settings_.frame.topLink); });
 
     QMenu* transfer = bar->addMenu("T&ransfer");
     addCommand(transfer, "Textdatei senden...", "sendTextFile", this,
