@@ -57,7 +57,7 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
 
 }  // namespace
 
-std::unique_ptr<ChildProcess> ChildProcess::start(const Spec& spec, std::string* error) {
+std::unique_ptr<ChildProcess> ChildProcess::start(const Launch& launch, std::string* error) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) {
         if (error) *error = std::strerror(errno);
@@ -67,7 +67,7 @@ std::unique_ptr<ChildProcess> ChildProcess::start(const Spec& spec, std::string*
     posix_spawn_file_actions_addopen(&setup.actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&setup.actions, fds[1], 1);
     posix_spawn_file_actions_adddup2(&setup.actions, fds[1], 2);
-    posix_spawn_file_actions_addchdir_np(&setup.actions, spec.cwd.c_str());
+    posix_spawn_file_actions_addchdir_np(&setup.actions, launch.cwd.c_str());
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
     // The TNC ports and every other descriptor of the engine stay with the engine.
     posix_spawn_file_actions_addclosefrom_np(&setup.actions, 3);
@@ -83,15 +83,15 @@ std::unique_ptr<ChildProcess> ChildProcess::start(const Spec& spec, std::string*
     posix_spawnattr_setsigdefault(&setup.attr, &defaults);
     posix_spawnattr_setflags(&setup.attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
-    std::vector<std::string> argv = spec.argv;
-    std::vector<std::string> env = spec.env;
+    std::vector<std::string> argv = launch.argv;
+    std::vector<std::string> env = launch.env;
     std::vector<char*> argvp = pointers(argv);
     std::vector<char*> envp = pointers(env);
-    char** envArg = spec.env.empty() ? environ : envp.data();
+    char** envArg = launch.env.empty() ? environ : envp.data();
     pid_t pid = -1;
-    const int rc = spec.searchPath
-                       ? ::posix_spawnp(&pid, spec.program.c_str(), &setup.actions, &setup.attr, argvp.data(), envArg)
-                       : ::posix_spawn(&pid, spec.program.c_str(), &setup.actions, &setup.attr, argvp.data(), envArg);
+    const int rc = launch.searchPath
+                       ? ::posix_spawnp(&pid, launch.program.c_str(), &setup.actions, &setup.attr, argvp.data(), envArg)
+                       : ::posix_spawn(&pid, launch.program.c_str(), &setup.actions, &setup.attr, argvp.data(), envArg);
     ::close(fds[1]);
     if (rc != 0) {
         ::close(fds[0]);
@@ -231,8 +231,8 @@ void RemoteServer::runProgram(CTncChannel& ch, std::string_view argument) {
     const std::string params = blank == std::string::npos ? std::string() : text.substr(blank + 1);
     const auto area = runArea(ch);
 
-    ChildProcess::Spec spec;
-    spec.cwd = currentDir(ch);
+    ChildProcess::Launch launch;
+    launch.cwd = currentDir(ch);
     bool viaShell = false;
     std::optional<fs::path> program;
     if (area) program = runFile(*area, word);
@@ -240,17 +240,17 @@ void RemoteServer::runProgram(CTncChannel& ch, std::string_view argument) {
     std::optional<fs::path> marker;
     if (area && !program && word.find('.') == std::string::npos) marker = runFile(*area, word + ".int");
     if (program) {
-        spec.program = *program;
-        spec.argv.push_back(program->filename().string());
+        launch.program = *program;
+        launch.argv.push_back(program->filename().string());
     } else if (marker && !ch.superuser()) {
         // A marker lets a normal station use a system command by that name
         // (spelled as the marker is), still without a shell.
-        spec.program = marker->stem();
-        spec.searchPath = true;
-        spec.argv.push_back(marker->stem().string());
+        launch.program = marker->stem();
+        launch.searchPath = true;
+        launch.argv.push_back(marker->stem().string());
     } else if (ch.superuser() && !text.empty()) {
-        spec.program = "/bin/sh";
-        spec.argv = {"sh", "-c", text};
+        launch.program = "/bin/sh";
+        launch.argv = {"sh", "-c", text};
         viaShell = true;
     } else {
         remoteReply(ch, rt::kRunNotFound);
@@ -258,8 +258,8 @@ void RemoteServer::runProgram(CTncChannel& ch, std::string_view argument) {
         return;
     }
     if (!viaShell)
-        for (std::string_view arg : splitBlanks(params)) spec.argv.emplace_back(arg);
-    if (!ch.superuser()) spec.env = {"PATH=/usr/local/bin:/usr/bin:/bin", "HOME=" + spec.cwd.string(), "LANG=C.UTF-8"};
+        for (std::string_view arg : splitBlanks(params)) launch.argv.emplace_back(arg);
+    if (!ch.superuser()) launch.env = {"PATH=/usr/local/bin:/usr/bin:/bin", "HOME=" + launch.cwd.string(), "LANG=C.UTF-8"};
 
     remoteReply(ch, rt::kProgramStarted);
     if (ch.job(JobSlot::Send)) {
@@ -268,7 +268,7 @@ void RemoteServer::runProgram(CTncChannel& ch, std::string_view argument) {
         return;
     }
     std::string error;
-    auto child = ChildProcess::start(spec, &error);
+    auto child = ChildProcess::start(launch, &error);
     if (!child) {
         remoteReply(ch, rt::kCannotStart);
         sendRemotePrompt(ch);

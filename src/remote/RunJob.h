@@ -22,7 +22,7 @@ class RemoteTransfers;
 
 class ChildProcess {
 public:
-    struct Spec {
+    struct Launch {
         std::filesystem::path program;  // a path, or a bare name searched in PATH when searchPath
         bool searchPath = false;
         std::vector<std::string> argv;  // argv[0] first
@@ -30,7 +30,7 @@ public:
         std::vector<std::string> env;   // empty: the engine's environment
     };
     // Null (and *error set) when the process could not be started.
-    static std::unique_ptr<ChildProcess> start(const Spec& spec, std::string* error);
+    static std::unique_ptr<ChildProcess> start(const Launch& launch, std::string* error);
     // Kills the process group while the process still runs; reaps it in any case.
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
