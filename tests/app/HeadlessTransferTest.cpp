@@ -18,6 +18,8 @@
 #include "channel/TncChannel.h"
 #include "hostmode/HostMode.h"
 #include "hostmode/VirtualTnc.h"
+#include "support/AirRecorder.h"
+#include "support/Eventually.h"
 #include "support/TempDir.h"
 #include "transfer/BinProtocol.h"
 #include "transfer/TransferStatus.h"
@@ -26,46 +28,6 @@ namespace norva::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string contentsOf(std::FILE* f) {
-    std::fflush(f);
-    std::string out;
-    char buf[4096];
-    for (off_t at = 0;;) {
-        const ssize_t n = ::pread(fileno(f), buf, sizeof buf, at);
-        if (n <= 0) return out;
-        out.append(buf, static_cast<std::size_t>(n));
-        at += n;
-    }
-}
-
-template <class Pred>
-bool eventually(Pred pred, int ms = 5000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-        if (pred()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return pred();
-}
-
-// What the host writes on the in-process TNC's channels.
-class Air : public VirtualTncPartner {
-public:
-    void infoFrame(int channel, std::string_view data) override {
-        std::lock_guard lock(mutex_);
-        sent_[channel] += data;
-    }
-    std::string on(int channel) const {
-        std::lock_guard lock(mutex_);
-        const auto it = sent_.find(channel);
-        return it == sent_.end() ? std::string() : it->second;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::map<int, std::string> sent_;
-};
 
 // The headless interface, keeping which slots it was asked to receive on.
 class AskRecordingUi : public HeadlessUi {
@@ -166,7 +128,7 @@ public:
     std::FILE* err = std::tmpfile();
     std::FILE* consoleErr = std::tmpfile();
     AskRecordingUi ui{out, err};
-    Air air;
+    AirRecorder air;
     std::unique_ptr<Engine> engine;
     std::unique_ptr<HeadlessConsole> console;
 };

@@ -20,37 +20,12 @@
 #include "channel/TncChannel.h"
 #include "hostmode/Tnc.h"
 #include "platform/ByteStream.h"
+#include "support/Eventually.h"
 #include "support/TempDir.h"
 #include "tncsim/PtyServer.h"
 #include "tncsim/Radio.h"
 
 namespace norva::test {
-
-// Everything written to a temporary file so far.
-inline std::string contentsOf(std::FILE* f) {
-    std::fflush(f);
-    std::string out;
-    char buf[4096];
-    off_t at = 0;
-    for (;;) {
-        const ssize_t n = ::pread(fileno(f), buf, sizeof buf, at);
-        if (n <= 0) break;
-        out.append(buf, static_cast<std::size_t>(n));
-        at += n;
-    }
-    return out;
-}
-
-// Waits (on the real clock) until pred() holds; false after the limit.
-template <class Pred>
-bool eventually(Pred pred, int ms = 10000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-        if (pred()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return pred();
-}
 
 struct Station {
     TempDir dir;

@@ -13,6 +13,7 @@
 #include <QTreeWidget>
 
 #include "GuiTestUtil.h"
+#include "support/AirRecorder.h"
 #include "channel/TncChannel.h"
 #include "gui/EngineLink.h"
 #include "gui/ScheduleDialog.h"
@@ -24,24 +25,6 @@
 namespace norva::test {
 
 namespace {
-
-// What the host writes on the in-process TNC's channels.
-class Air : public VirtualTncPartner {
-public:
-    void infoFrame(int channel, std::string_view data) override {
-        std::lock_guard lock(mutex_);
-        sent_[channel] += data;
-    }
-    std::string on(int channel) const {
-        std::lock_guard lock(mutex_);
-        const auto it = sent_.find(channel);
-        return it == sent_.end() ? std::string() : it->second;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::map<int, std::string> sent_;
-};
 
 void click(QWidget* root, const char* name) {
     auto* b = root->findChild<QPushButton*>(name);
@@ -95,7 +78,7 @@ protected:
     }
     std::string schedule(int key) { return frame()->profile().getString("SCHEDULE", std::to_string(key)); }
 
-    Air air;
+    AirRecorder air;
     std::filesystem::path scripts;
     std::vector<FileRequest> asked;
     QString answer;

@@ -13,6 +13,7 @@
 #include <QTreeWidget>
 
 #include "GuiTestUtil.h"
+#include "support/AirRecorder.h"
 #include "app/Engine.h"
 #include "channel/TncChannel.h"
 #include "gui/NorvaSplit.h"
@@ -27,24 +28,6 @@
 #include "transfer/Transfers.h"
 
 namespace norva::test {
-
-// What the host writes on the in-process TNC's channels ("the air").
-class AirRecorder : public VirtualTncPartner {
-public:
-    void infoFrame(int channel, std::string_view data) override {
-        std::lock_guard lock(mutex_);
-        sent_[channel] += data;
-    }
-    std::string on(int channel) const {
-        std::lock_guard lock(mutex_);
-        const auto it = sent_.find(channel);
-        return it == sent_.end() ? std::string() : it->second;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::map<int, std::string> sent_;
-};
 
 // Answers the file choosers with prepared paths and keeps what they were asked.
 struct ChooserStub {
