@@ -16,6 +16,16 @@ bool has(const std::vector<std::string>& v, const std::string& s) {
     return std::find(v.begin(), v.end(), s) != v.end();
 }
 
+// Firmware on a 9600-baud line: every reply byte written on its own, at
+// most one frame per 100 ms.
+TncConfig slowLine() {
+    TncConfig cfg;
+    cfg.fragmentSize = 1;
+    cfg.fragmentGapMs = 1;
+    cfg.frameIntervalMs = 100;
+    return cfg;
+}
+
 TEST(PtyTnc, TerminalModeTncIsSwitchedInitialisedAndStopped) {
     PtyRig rig;
     auto& server = rig.addTnc(1, TncConfig{}, 4);
@@ -184,11 +194,7 @@ TEST(PtyTnc, MissingPortFailsCleanly) {
 
 TEST(PtyTnc, FragmentedAndSlowRepliesAreAssembled) {
     PtyRig rig;
-    TncConfig cfg;
-    cfg.fragmentSize = 1;
-    cfg.fragmentGapMs = 1;
-    cfg.frameIntervalMs = 100;
-    auto& server = rig.addTnc(1, cfg, 2, 250);
+    auto& server = rig.addTnc(1, slowLine(), 2, 250);
     rig.create();
     CTnc* tnc = rig.host->tnc(1);
     ASSERT_TRUE(tnc->isOpen());
@@ -203,16 +209,11 @@ TEST(PtyTnc, FragmentedAndSlowRepliesAreAssembled) {
     EXPECT_EQ(tnc->resyncAttempts(), 0);
 }
 
-// Firmware on a 9600-baud line: every reply byte written on its own, one
-// frame per 100 ms. A reply lost mid-session costs one resynchronisation
+// On a slow line a reply lost mid-session costs one resynchronisation
 // round and no reopen of the port.
 TEST(PtyTnc, SlowFragmentedLineResynchronisesWithoutReopen) {
     PtyRig rig;
-    TncConfig cfg;
-    cfg.fragmentSize = 1;
-    cfg.fragmentGapMs = 1;
-    cfg.frameIntervalMs = 100;
-    auto& server = rig.addTnc(1, cfg, 2, 250);
+    auto& server = rig.addTnc(1, slowLine(), 2, 250);
     rig.create();
     CTnc* tnc = rig.host->tnc(1);
     ASSERT_TRUE(tnc->isOpen());
