@@ -196,7 +196,7 @@ void ScheduleDialog::refreshOverview(int selectRow) {
 }
 
 void ScheduleDialog::addEntry() {
-    const QString chosen = chooser_(this, {FileRequest::Mode::Open, "Script auswählen", scriptDir_, {}, {}});
+    const QString chosen = chooser_(this, {FileRequest::Mode::Open, "Script auswählen", scriptDir_, {}, {}, {}});
     if (chosen.isEmpty())
         return;
     const int tnc = selectedData(tncs_), channel = selectedData(channels_);

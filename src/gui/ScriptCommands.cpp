@@ -30,13 +30,9 @@ QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<
 }  // namespace
 
 QString chooseScriptWithDialog(QWidget* parent, const FileRequest& request) {
-    QFileDialog dialog(parent, request.title, request.directory, "Script Dateien (*.scr)");
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setDefaultSuffix("scr");
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    return dialog.selectedFiles().first();
+    FileRequest scripts = request;
+    scripts.filter = "Script Dateien (*.scr)";
+    return chooseFileWithDialog(parent, scripts);
 }
 
 ScriptCommands::ScriptCommands(EngineLink* link, Profile& profile, std::string programDir, QWidget* parent)
@@ -67,7 +63,7 @@ ScriptOutcome ScriptCommands::startOrStop(int slot) {
         });
         return stopped ? ScriptOutcome::Stopped : ScriptOutcome::NoChannel;
     }
-    const QString chosen = chooser_(parent_, {FileRequest::Mode::Open, "Script starten", scriptDirectory(), {}, {}});
+    const QString chosen = chooser_(parent_, {FileRequest::Mode::Open, "Script starten", scriptDirectory(), {}, {}, {}});
     if (chosen.isEmpty())
         return ScriptOutcome::Cancelled;
     const std::string file = std::filesystem::absolute(chosen.toStdString()).string();
@@ -83,8 +79,8 @@ ScriptOutcome ScriptCommands::startOrStop(int slot) {
 }
 
 void ScriptCommands::editSchedule(int slot) {
-    const int tnc = (slot - 1) / 21 + 1;
-    const int channel = (slot - 1) % 21;
+    const int tnc = tncOfSlot(slot);
+    const int channel = channelOfSlot(slot);
     ScheduleDialog dialog(profile_, scriptDirectory(), chooser_, tnc, channel, parent_);
     dialog.exec();
 }

@@ -60,7 +60,8 @@ bool confirmSendAll(QWidget* parent, const std::vector<std::string>& files) {
 }  // namespace
 
 QString chooseFileWithDialog(QWidget* parent, const FileRequest& request) {
-    QFileDialog dialog(parent, request.title, request.directory, kQtFilterAll);
+    QFileDialog dialog(parent, request.title, request.directory,
+                       request.filter.isEmpty() ? QString(kQtFilterAll) : request.filter);
     if (request.mode == FileRequest::Mode::Open) {
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
@@ -112,7 +113,7 @@ TransferOutcome TransferCommands::sendFile(int slot, const QString& title, bool 
     if (!link_)
         return TransferOutcome::NoChannel;
     const char* key = binary ? "BinSendFileDir" : "SendFileDir";
-    const QString chosen = chooser_(parent_, {FileRequest::Mode::Open, title, startDirectory(key), {}, {}});
+    const QString chosen = chooser_(parent_, {FileRequest::Mode::Open, title, startDirectory(key), {}, {}, {}});
     if (chosen.isEmpty())
         return TransferOutcome::Cancelled;
     EngineLink* link = link_;
@@ -149,7 +150,7 @@ TransferOutcome TransferCommands::receiveBinaryFile(int slot) {
                                          [](CTncChannel& c) { cancelReceive(c); }))
         return *stopped;
     const QString chosen = chooser_(
-        parent_, {FileRequest::Mode::Save, kTitleReceiveBinary, startDirectory("BinReadFileDir"), {}, {}});
+        parent_, {FileRequest::Mode::Save, kTitleReceiveBinary, startDirectory("BinReadFileDir"), {}, {}, {}});
     if (chosen.isEmpty())
         return TransferOutcome::Cancelled;
     const std::filesystem::path file = pathOf(chosen);
@@ -201,11 +202,11 @@ TransferOutcome TransferCommands::toggleLog(int slot) {
     if (const auto stopped = offerToStop(slot, JobSlot::Capture, kAskCloseLog,
                                          [](CTncChannel& c) { c.destroyJob(JobSlot::Capture); }))
         return *stopped;
-    const int tnc = (slot - 1) / 21 + 1;
-    const int number = (slot - 1) % 21;
+    const int tnc = tncOfSlot(slot);
+    const int number = channelOfSlot(slot);
     const QString chosen =
         chooser_(parent_, {FileRequest::Mode::Save, kTitleWriteLog, startDirectory("ReadFileDir"),
-                           qs(proposedLogName(tnc, number)), "txt"});
+                           qs(proposedLogName(tnc, number)), "txt", {}});
     if (chosen.isEmpty())
         return TransferOutcome::Cancelled;
     const std::filesystem::path file = pathOf(chosen);

@@ -32,6 +32,7 @@ struct FileRequest {
     QString directory;     // where the chooser starts
     QString proposedName;  // Save: the name offered
     QString defaultSuffix; // Save: added when the operator typed none
+    QString filter;        // the files offered; empty: all files
 };
 // The chosen path, or empty when the operator cancelled.
 using FileChooser = std::function<QString(QWidget* parent, const FileRequest&)>;
