@@ -7,11 +7,10 @@
 
 namespace norva {
 
-namespace {
-
 // Days since 1970-01-01 of a proleptic Gregorian date (H. Hinnant's algorithm).
-std::int64_t daysFromCivil(std::int64_t y, int m, int d)
+std::int64_t daysFromCivil(int year, int m, int d)
 {
+    std::int64_t y = year;
     y -= m <= 2;
     const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
     const std::int64_t yoe = y - era * 400;
@@ -49,7 +48,6 @@ std::int64_t secondsOf(const LocalTime& t)
     return daysFromCivil(t.year, t.month, t.day) * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
 }
 
-}  // namespace
 
 std::int64_t RealClock::monotonicMs() const
 {

@@ -17,6 +17,15 @@ struct LocalTime {
     int second = 0;
 };
 
+// Calendar arithmetic on the proleptic Gregorian calendar, for local times
+// counted as if they were UTC (no time zone is involved).
+// Days since 1970-01-01 of a date.
+std::int64_t daysFromCivil(int year, int month, int day);
+// The date and time a count of seconds since 1970-01-01 00:00 stands for.
+LocalTime civilFromSeconds(std::int64_t seconds);
+// The inverse: seconds since 1970-01-01 00:00.
+std::int64_t secondsOf(const LocalTime& t);
+
 class Clock {
 public:
     virtual ~Clock() = default;

@@ -164,17 +164,6 @@ bool removeScheduleKey(Profile& profile, int key) {
     return batch.end();
 }
 
-std::int64_t daysFromCivil(int year, int month, int day) {
-    // Howard Hinnant's days_from_civil.
-    const std::int64_t y = static_cast<std::int64_t>(year) - (month <= 2 ? 1 : 0);
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const std::int64_t yoe = y - era * 400;
-    const std::int64_t mp = (month + 9) % 12;
-    const std::int64_t doy = (153 * mp + 2) / 5 + day - 1;
-    const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
 int weekdayOfDays(std::int64_t days) {
     const std::int64_t w = (days + 4) % 7;  // 1970-01-01 was a Thursday
     return static_cast<int>(w < 0 ? w + 7 : w);

@@ -9,10 +9,11 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Clock.h"
+
 namespace norva {
 
 class Profile;
-struct LocalTime;
 
 inline constexpr std::string_view kScheduleSection = "SCHEDULE";
 // More keys than any operator keeps; a runaway file is read no further.
@@ -57,9 +58,8 @@ bool writeSchedule(Profile& profile, const std::vector<ScheduleEntry>& entries);
 // Removes key `key`: the later keys move down by one and the last is deleted.
 bool removeScheduleKey(Profile& profile, int key);
 
-// Calendar helpers for the schedule: days since 1970-01-01 of a local date,
-// the weekday (0 Sunday), and a running quarter-hour count of local time.
-std::int64_t daysFromCivil(int year, int month, int day);
+// Calendar helpers for the schedule (days come from daysFromCivil of the
+// clock): the weekday (0 Sunday), and a running quarter-hour count of local time.
 int weekdayOfDays(std::int64_t days);
 std::int64_t localQuarterIndex(const LocalTime& t);
 

@@ -35,21 +35,7 @@ std::string dateTimeText(const LocalTime& t) {
 }
 
 // Date and time of the start of a running quarter.
-std::string quarterText(std::int64_t q) {
-    std::int64_t days = q / kQuartersPerDay;
-    // Inverse of daysFromCivil (Howard Hinnant's civil_from_days).
-    days += 719468;
-    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const std::int64_t doe = days - era * 146097;
-    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const std::int64_t mp = (5 * doy + 2) / 153;
-    const int d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    const int m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    const int y = static_cast<int>(yoe + era * 400 + (m <= 2 ? 1 : 0));
-    const int qd = static_cast<int>(q % kQuartersPerDay);
-    return dateTimeText(LocalTime{y, m, d, qd / 4, qd % 4 * 15, 0});
-}
+std::string quarterText(std::int64_t q) { return dateTimeText(civilFromSeconds(q * 15 * 60)); }
 
 }  // namespace
 
