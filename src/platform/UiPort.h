@@ -45,6 +45,9 @@ public:
     // is: the operator is asked to start the reception into a file of their
     // choice; the sender waits meanwhile.
     virtual void askBinaryReceive(int /*slot*/) {}
+    // Text for the operator to send, put into a slot's input pane where the
+    // editor inserts text (CP437 bytes, CR as line break); nothing is sent.
+    virtual void insertInput(int /*slot*/, std::string_view /*oemBytes*/) {}
 };
 
 // A UiPort that forgets everything: for engines nobody watches.
