@@ -11,7 +11,7 @@ set(allowed_transfer transfer channel hostmode platform)
 set(allowed_remote remote channel hostmode platform)
 set(allowed_script script transfer channel hostmode platform)
 set(allowed_station station script transfer channel hostmode platform)
-set(allowed_dde dde platform)
+set(allowed_dde dde station script transfer remote channel hostmode platform)
 set(allowed_app app dde station script remote transfer channel hostmode terminal platform)
 
 string(REPLACE "," ";" SKIP "${SKIP}")
