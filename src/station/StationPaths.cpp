@@ -31,10 +31,15 @@ bool isCallsign(std::string_view call) {
     return std::stoi(std::string(ssid)) <= 15;
 }
 
+std::string_view withoutWildcard(std::string_view call) {
+    if (call.size() > 2 && call.substr(call.size() - 2) == "-*") call.remove_suffix(2);
+    return call;
+}
+
 std::string notACallsignMessage(std::string_view call) {
     std::string shown(call.substr(0, 40));
     for (char& c : shown) {
-        if (static_cast<unsigned char>(c) < 0x20) c = '?';
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
     }
     return "\"" + shown + "\" ist kein Rufzeichen.";
 }

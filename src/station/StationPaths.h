@@ -17,6 +17,10 @@ class Profile;
 // optionally "-" and an SSID 0..15. "*" and blanks are refused; case is free.
 bool isCallsign(std::string_view call);
 
+// A call the TNC was told to connect with any SSID ("DB0ABC-*") stands
+// for its base call when a file is named after it; other calls are kept.
+std::string_view withoutWildcard(std::string_view call);
+
 // The operator-visible refusal for a call that is not a callsign.
 std::string notACallsignMessage(std::string_view call);
 
