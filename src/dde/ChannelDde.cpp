@@ -1,0 +1,66 @@
+// The DDE side of a channel: its topics and item values.
+#include "dde/ChannelDde.h"
+
+#include <cstdio>
+
+#include "channel/TncChannel.h"
+#include "platform/Cp437.h"
+
+namespace norva {
+
+std::string ddeDataTopic(int tnc, int channel) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%02d/%02d", tnc, channel);
+    return buf;
+}
+
+std::string ddeCommandTopic(int tnc, int channel) {
+    char buf[40];
+    if (tnc == 1)
+        std::snprintf(buf, sizeof buf, "Channel%d", channel);
+    else
+        std::snprintf(buf, sizeof buf, "Channel%d_%d", tnc, channel);
+    return buf;
+}
+
+CChannelDde::CChannelDde(int tnc, int channel, DdeTopicHost* host)
+    : host_(host), dataTopic_(ddeDataTopic(tnc, channel)), commandTopic_(ddeCommandTopic(tnc, channel)) {
+    if (!host_) return;
+    dataRegistered_ = host_->registerTopic(dataTopic_, *this);
+    commandRegistered_ = host_->registerTopic(commandTopic_, commandHandler_);
+}
+
+CChannelDde::~CChannelDde() {
+    if (!host_) return;
+    if (dataRegistered_) host_->unregisterTopic(dataTopic_);
+    if (commandRegistered_) host_->unregisterTopic(commandTopic_);
+}
+
+std::string CChannelDde::busValue(DdeItem item) const {
+    std::string utf8 = oemToUtf8(items_.value(item));
+    // A bus string cannot hold NUL; a DDE text ended there, too.
+    if (const auto nul = utf8.find('\0'); nul != std::string::npos) utf8.resize(nul);
+    return utf8;
+}
+
+void CChannelDde::updateItems(const ReceiveRecord& record) {
+    const std::vector<DdeItem> changed = items_.apply(record.kind, record.text());
+    if (!host_ || !dataRegistered_) return;
+    for (DdeItem item : changed) host_->itemChanged(dataTopic_, ddeItemName(item), busValue(item));
+}
+
+std::optional<std::string> CChannelDde::request(std::string_view item) {
+    const std::optional<DdeItem> which = ddeItemByName(item);
+    if (!which) return std::nullopt;
+    return busValue(*which);
+}
+
+bool CChannelDde::poke(std::string_view item, std::string_view data) {
+    return commands_ && commands_->poke(item, data);
+}
+
+std::unique_ptr<CChannelDde> makeChannelDde(const CTncChannel& channel, DdeTopicHost* host) {
+    return std::make_unique<CChannelDde>(channel.tncNumber(), channel.number(), host);
+}
+
+}  // namespace norva
