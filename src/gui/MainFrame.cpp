@@ -28,6 +28,7 @@
 #include "gui/ScriptCommands.h"
 #include "gui/TransferCommands.h"
 #include "gui/TransferStatusWindow.h"
+#include "gui/UserMenuCommands.h"
 #include "platform/Profile.h"
 
 namespace norva {
@@ -49,6 +50,10 @@ CMainFrame::CMainFrame(Profile& profile, AppSettings& settings, std::filesystem:
     setObjectName("NorvaMainFrame");
     transfers_ = std::make_unique<TransferCommands>(nullptr, profile_, programDir_.string(), this);
     scripts_ = std::make_unique<ScriptCommands>(nullptr, profile_, programDir_.string(), this);
+    menus_ = std::make_unique<UserMenuCommands>(nullptr, profile_, programDir_, scripts_.get(),
+                                                [this] { return topLinkWindow() ? topLink() : -1; }, this);
+    connect(menus_.get(), &UserMenuCommands::problems, this,
+            [this](const QString& text) { statusBar()->showMessage(text, 8000); });
     sounds_->setSoundOn(settings_.frame.sound != 0);
     style_.font = paneFont(settings_.font);
     updateColours();
@@ -69,6 +74,7 @@ void CMainFrame::setEngine(EngineLink* engine) {
     engine_ = engine;
     transfers_->setEngine(engine);
     scripts_->setEngine(engine);
+    menus_->setEngine(engine);
     if (!engine_)
         return;
     engine_->setTopLink(settings_.frame.topLink);

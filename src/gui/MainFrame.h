@@ -43,6 +43,7 @@ class Profile;
 class SoundPlayer;
 class ScriptCommands;
 class TransferCommands;
+class UserMenuCommands;
 
 class CMainFrame : public QMainWindow, public UiTarget, public OutputEvents, public InputEvents {
     Q_OBJECT
@@ -130,6 +131,8 @@ public:
     void logon();
     void logoff();
     void sendPassword();
+    // "Script bearbeiten...": a script of ScriptDir chosen and opened in the editor.
+    void editScript();
     void tncSettings();
     void channelSettings();
     void generalSettings();
@@ -145,6 +148,8 @@ public:
     void showTransferStatus();
     // The Scripte menu's commands on the TopLink channel, and the MSGBOX boxes.
     ScriptCommands& scripts() { return *scripts_; }
+    // The four user menus (run, connect, TNC commands, texts).
+    UserMenuCommands& userMenus() { return *menus_; }
     // A colour or font change: every pane repaints.
     void styleChanged();
 
@@ -174,7 +179,6 @@ private:
     CNorvaSplit* topLinkWindow() const;
     TextView* focusedPane() const;
     void writeSelectionToPrinter(const std::string& text);
-    void openEditor(const std::filesystem::path& file);
     void updateColours();
 
     Profile& profile_;
@@ -196,6 +200,7 @@ private:
     QPointer<FindDialog> findDialog_;
     std::unique_ptr<TransferCommands> transfers_;
     std::unique_ptr<ScriptCommands> scripts_;
+    std::unique_ptr<UserMenuCommands> menus_;
     QPointer<TransferStatusWindow> transferStatus_;
     bool askOnClose_ = true;
     bool closingDone_ = false;

@@ -36,6 +36,7 @@
 #include "gui/ScriptCommands.h"
 #include "gui/TransferCommands.h"
 #include "gui/TransferStatusWindow.h"
+#include "gui/UserMenuCommands.h"
 #include "platform/Profile.h"
 #include "terminal/MenuLines.h"
 #include "transfer/TransferStatus.h"
@@ -86,9 +87,10 @@ void CMainFrame::buildMenus() {
     addCommand(file, "&Drucken...", "print", this, [this] { printSelection(); },
                QKeySequence::Print);
     file->addSeparator();
-    addLater(file, "Run Menü bearbeiten...");
+    addCommand(file, "Run Menü bearbeiten...", "editRunMenu", this, [this] { menus_->edit(UserMenuKind::Run); });
     file->addSeparator();
     addCommand(file, "&Beenden", "quit", this, [this] { close(); });
+    menus_->attach(UserMenuKind::Run, file);
 
     QMenu* edit = bar->addMenu("&Bearbeiten");
     addCommand(edit, "&Kopieren", "copy", this, [this] { copySelection(); }, QKeySequence::Copy);
@@ -110,17 +112,22 @@ void CMainFrame::buildMenus() {
                QKeySequence(Qt::CTRL | Qt::Key_D));
     addCommand(links, "&Passwort senden", "password", this, [this] { sendPassword(); });
     links->addSeparator();
-    addLater(links, "Verbindungsmenü bearbeiten...");
+    addCommand(links, "Verbindungsmenü bearbeiten...", "editConnectMenu", this,
+               [this] { menus_->edit(UserMenuKind::Connect); });
+    menus_->attach(UserMenuKind::Connect, links);
 
     QMenu* tnc = bar->addMenu("&Tnc");
-    addLater(tnc, "Kommando Menü bearbeiten...");
+    addCommand(tnc, "Kommando Menü bearbeiten...", "editTncMenu", this, [this] { menus_->edit(UserMenuKind::Tnc); });
+    menus_->attach(UserMenuKind::Tnc, tnc);
     QMenu* text = bar->addMenu("Te&xt");
-    addLater(text, "Text Menü bearbeiten...");
+    addCommand(text, "Text Menü bearbeiten...", "editTextMenu", this, [this] { menus_->edit(UserMenuKind::Text); });
+    menus_->attach(UserMenuKind::Text, text);
+    menus_->loadAll();
 
     QMenu* scripts = bar->addMenu("&Scripte");
     addCommand(scripts, "Script starten...", "startScript", this,
                [this] { scripts_->startOrStop(settings_.frame.topLink); });
-    addLater(scripts, "Script bearbeiten...");
+    addCommand(scripts, "Script bearbeiten...", "editScript", this, [this] { editScript(); });
     addCommand(scripts, "Script Zeitsteuerung...", "scheduleScripts", this,
                [this] { scripts_->editSchedule(settings_.frame.topLink); });
 
@@ -484,6 +491,17 @@ void CMainFrame::chooseColours() {
 void CMainFrame::about() {
     QMessageBox::about(this, "Info über Norva",
                        QString("%1\n%2").arg(kVersionText).arg(QStringLiteral(__DATE__)));
+}
+
+}  // namespace norva
+
+namespace norva {
+
+void CMainFrame::editScript() {
+    const QString chosen = scripts_->fileChooser()(
+        this, {FileRequest::Mode::Open, "Script bearbeiten", scripts_->scriptDirectory(), {}, {}, {}});
+    if (!chosen.isEmpty())
+        openInEditor(this, chosen.toStdString());
 }
 
 }  // namespace norva
