@@ -30,6 +30,7 @@ namespace norva::test {
 struct Station {
     TempDir dir;
     RealClock clock;
+    Clock* clockOverride = nullptr;  // set before start() to run on another clock
     std::unique_ptr<Profile> profile;
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
@@ -50,7 +51,7 @@ struct Station {
         EngineConfig config;
         config.programDir = dir.path();
         config.openStream = openStreamByName;
-        engine = std::make_unique<Engine>(config, *profile, ui, clock);
+        engine = std::make_unique<Engine>(config, *profile, ui, clockOverride ? *clockOverride : clock);
         engine->start();
         console = std::make_unique<HeadlessConsole>(*engine, err);
     }

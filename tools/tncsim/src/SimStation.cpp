@@ -33,7 +33,7 @@ StationAnswer SimStation::receive(std::uint64_t link, std::string_view bytes) {
             }
         }
         if (c == '\n' && line.empty()) continue;  // the LF of a CR LF pair
-        StationAnswer one = answerLine(line);
+        StationAnswer one = answerLine(link, line);
         line.clear();
         if (c != '\r' && c != '\n') line.push_back(c);
         all.text += one.text;
@@ -45,9 +45,44 @@ StationAnswer SimStation::receive(std::uint64_t link, std::string_view bytes) {
     return all;
 }
 
-void SimStation::linkClosed(std::uint64_t link) { partial_.erase(link); }
+void SimStation::linkClosed(std::uint64_t link) {
+    partial_.erase(link);
+    challenged_.erase(link);
+}
 
-StationAnswer SimStation::answerLine(std::string_view line) const {
+std::string flexNetSum(std::string_view challenge, std::string_view password) {
+    if (challenge.size() != password.size()) return {};
+    auto digit = [](char c) { return c >= '0' && c <= '9' ? c - '0' : 0; };
+    long sum = 0;
+    for (std::size_t i = 0; i < password.size(); ++i) sum += digit(password[i]) * digit(challenge[i]);
+    return std::to_string(sum);
+}
+
+void SimStation::setNode(NodeBehaviour node) { node_ = std::move(node); }
+
+std::optional<StationAnswer> SimStation::answerAsNode(std::uint64_t link, std::string_view line) {
+    const std::string cmd = upper(trimBlanks(line));
+    if (challenged_.erase(link) != 0) {
+        const std::string expected = flexNetSum(node_->challenge, node_->password);
+        if (expected.empty() || cmd != expected) return StationAnswer{"wrong\r", false};
+        ++grants_;
+        return StationAnswer{"Sysop privileges granted\r", false};
+    }
+    if (cmd.size() > 2 && cmd[0] == 'C' && cmd[1] == ' ') {
+        const std::string target(trimBlanks(std::string_view(cmd).substr(2)));
+        return StationAnswer{"*** connected to " + target + "\r", false};
+    }
+    if (!node_->sysopCommand.empty() && cmd == upper(node_->sysopCommand)) {
+        challenged_.insert(link);
+        return StationAnswer{call_ + " " + node_->challenge + ">\r", false};
+    }
+    return std::nullopt;
+}
+
+StationAnswer SimStation::answerLine(std::uint64_t link, std::string_view line) {
+    if (node_) {
+        if (auto answer = answerAsNode(link, line)) return *answer;
+    }
     std::string cmd = upper(trimBlanks(line));
     if (cmd == "H" || cmd == "HELP") {
         return {"Commands: H help, B or Q bye, anything else is echoed back.\r", false};
