@@ -56,8 +56,10 @@ StationResult StationUpdate::update(const ConnectFacts& f) {
     std::string alias = boundedValue(f.aliasDestCall);
     std::string nCall = boundedValue(f.neighbourCall);
     std::string nAlias = boundedValue(f.neighbourAlias);
+    // A plain call names its station without SSID, the same way a neighbour
+    // is named below: the back-links of a connect path must find its file.
     if (dest == alias) {
-        dest = cutBefore(dest, "----");
+        dest = cutBefore(dest, "-");
         alias = cutBefore(alias, "-");
     }
     if (nCall == nAlias) {

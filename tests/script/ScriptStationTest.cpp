@@ -8,6 +8,7 @@
 #include <string>
 
 #include "channel/StationRig.h"
+#include "script/ConnectWithScript.h"
 #include "script/ScriptFiles.h"
 
 namespace norva::test {
@@ -90,8 +91,18 @@ protected:
 
 TEST_F(ScriptStation, ConnectListFetchWaitForThePromptDisconnect) {
     start();
-    std::string error;
-    ASSERT_TRUE(two.a.onChannel(1, [&](CTncChannel& c) { return startScript(c, "visit", &error); })) << error;
+    Station& a = two.a;
+    const auto connect = [&](int tnc, std::string_view script) {
+        return a.engine->call([&] { return connectWithScript(a.engine->hostMode(), tnc, script); });
+    };
+    EXPECT_EQ(connect(5, "visit").message, kWrongTncNumber);
+    EXPECT_EQ(connect(2, "visit").message, kWrongTncNumber) << "TNC 2 is not configured";
+    EXPECT_EQ(connect(1, "absent").message, kScriptNotFound);
+    EXPECT_EQ(connect(1, "").message, kScriptNotFound);
+    // The first free channel gets the script.
+    const ConnectWithScriptResult started = connect(1, "visit");
+    EXPECT_EQ(started.slot, 2) << started.message;
+    EXPECT_NE(a.output().find("Setup connection with script visit..."), std::string::npos);
     expectVisit();
 }
 
