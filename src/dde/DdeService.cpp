@@ -240,7 +240,14 @@ void DdeService::dropTopicAdvises(const std::string& topicKey) {
         for (const std::string& c : clients)
             if (--perClient_[c] == 0) perClient_.erase(c);
     advises_.erase(t);
-    for (auto h = held_.begin(); h != held_.end();) h = h->first.first == topicKey ? held_.erase(h) : std::next(h);
+    for (auto h = held_.begin(); h != held_.end();) {
+        if (h->topicKey != topicKey) {
+            ++h;
+            continue;
+        }
+        heldAt_.erase({h->topicKey, h->itemKey});
+        h = held_.erase(h);
+    }
 }
 
 bool DdeService::advised(std::string_view topic, std::string_view item) const {
@@ -263,26 +270,35 @@ bool DdeService::queueFull() const {
 
 void DdeService::itemChanged(std::string_view topic, std::string_view item, std::string_view value) {
     const std::string path = topicObjectPath(topic);
-    const std::string key = lowerAscii(path);
+    std::string key = lowerAscii(path);
     const auto t = advises_.find(key);
     if (t == advises_.end()) return;
-    const std::string itemKey = upperAscii(item);
+    std::string itemKey = upperAscii(item);
     if (!t->second.count(itemKey)) return;
-    Held change{path, std::string(item), std::string(value.substr(0, kMaxDdeDataLength))};
-    const auto heldKey = std::make_pair(key, itemKey);
     // A newer value replaces one still held; it goes out now if the queue allows.
-    held_.erase(heldKey);
-    if (queueFull()) {
-        held_.emplace(heldKey, std::move(change));
+    dropHeld(key, itemKey);
+    Held change{std::move(key), std::move(itemKey), path, std::string(item),
+                std::string(value.substr(0, kMaxDdeDataLength))};
+    if (held_.empty() && !queueFull()) {
+        emit(change);
         return;
     }
-    emit(key, change);
+    // Once something is held, later changes queue behind it to keep their order.
+    held_.push_back(std::move(change));
+    heldAt_.emplace(std::make_pair(held_.back().topicKey, held_.back().itemKey), std::prev(held_.end()));
 }
 
-void DdeService::emit(const std::string& topicKey, const Held& change) {
-    const auto t = advises_.find(topicKey);
+void DdeService::dropHeld(const std::string& topicKey, const std::string& itemKey) {
+    const auto at = heldAt_.find({topicKey, itemKey});
+    if (at == heldAt_.end()) return;
+    held_.erase(at->second);
+    heldAt_.erase(at);
+}
+
+void DdeService::emit(const Held& change) {
+    const auto t = advises_.find(change.topicKey);
     if (t == advises_.end()) return;
-    const auto i = t->second.find(upperAscii(change.item));
+    const auto i = t->second.find(change.itemKey);
     if (i == t->second.end()) return;
     const std::string iface(kDdeInterface);
     for (const std::string& client : i->second) {
@@ -299,11 +315,10 @@ void DdeService::emit(const std::string& topicKey, const Held& change) {
 
 void DdeService::flushHeld() {
     while (!held_.empty() && !queueFull()) {
-        const auto it = held_.begin();
-        const std::string key = it->first.first;
-        const Held change = std::move(it->second);
-        held_.erase(it);
-        emit(key, change);
+        const Held change = std::move(held_.front());
+        heldAt_.erase({change.topicKey, change.itemKey});
+        held_.pop_front();
+        emit(change);
     }
 }
 

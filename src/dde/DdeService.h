@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <list>
 #include <map>
 #include <memory>
 #include <set>
@@ -69,6 +70,8 @@ private:
         DdeTopicHandler* handler;
     };
     struct Held {
+        std::string topicKey;
+        std::string itemKey;
         std::string path;
         std::string item;
         std::string value;
@@ -95,7 +98,8 @@ private:
     void dropClient(const std::string& client);
     void dropTopicAdvises(const std::string& topicKey);
     bool queueFull() const;
-    void emit(const std::string& topicKey, const Held& change);
+    void emit(const Held& change);
+    void dropHeld(const std::string& topicKey, const std::string& itemKey);
     void flushHeld();
 
     DdeBus& bus_;
@@ -109,7 +113,9 @@ private:
     std::map<std::string, std::unique_ptr<Topic>> topics_;  // lower-cased path -> topic
     std::map<std::string, ItemClients> advises_;            // lower-cased path -> items
     std::map<std::string, std::size_t> perClient_;          // unique name -> advise count
-    std::map<std::pair<std::string, std::string>, Held> held_;  // (path key, ITEM)
+    // Held changes in the order of their latest value, and where each is.
+    std::list<Held> held_;
+    std::map<std::pair<std::string, std::string>, std::list<Held>::iterator> heldAt_;  // (path key, ITEM)
 };
 
 struct DdeService::Created {
