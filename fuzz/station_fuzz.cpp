@@ -71,7 +71,7 @@ void stationFile(Area& a, std::string_view text) {
     for (const std::string* v : {&r.call, &r.alias, &r.qth, &r.lastCall, &r.connectCommand, &r.sysop, &r.script})
         check(v->size() <= kStationValueLimit && clean(*v));
     const StationOpen open = readOpenInfo(file);
-    if (open.ok) check(isCallsign(withoutWildcard(open.destCall)) && open.tnc >= 1 && open.tnc <= 4);
+    if (open.ok) check(isCallsign(withoutWildcard(open.destCall)) && clean(open.script));
     // The file may link to itself or to anything: the walk ends and refuses bad links.
     const ConnectPathResult path = buildConnectPath(a.paths, "FUZZ", 20);
     if (path.ok()) {

@@ -18,9 +18,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool hasStnExtension(std::string_view name) {
-    return name.size() > 4 && iequals(name.substr(name.size() - 4), ".stn");
+bool hasExtension(std::string_view name, std::string_view ext) {
+    return name.size() > ext.size() && iequals(name.substr(name.size() - ext.size()), ext);
 }
+
+bool hasStnExtension(std::string_view name) { return hasExtension(name, ".stn"); }
 
 bool isRegular(const fs::path& p) {
     std::error_code ec;
@@ -70,6 +72,19 @@ std::vector<std::string> listStations(const StationPaths& paths) {
         const std::string name = it->path().filename().string();
         if (!hasStnExtension(name) || !isPlainName(name) || !isRegular(it->path())) continue;
         out.push_back(name.substr(0, name.size() - 4));
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::vector<std::string> listScripts(const fs::path& scriptDir) {
+    std::vector<std::string> out;
+    std::error_code ec;
+    for (fs::directory_iterator it(scriptDir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        std::error_code fec;
+        if (hasExtension(name, ".scr") && isPlainName(name) && fs::is_regular_file(it->path(), fec))
+            out.push_back(name);
     }
     std::sort(out.begin(), out.end());
     return out;
@@ -152,8 +167,6 @@ StationOpen readOpenInfo(const fs::path& stn) {
         out.message = notACallsignMessage(out.destCall);
     } else if (!out.script.empty() && !isPlainName(out.script)) {
         out.message = "\"" + boundedValue(out.script, 40) + "\" ist kein Scriptname.";
-    } else if (out.tnc < 1 || out.tnc > 4) {
-        out.message = "Tnc " + std::to_string(out.tnc) + " gibt es nicht.";
     } else {
         out.ok = true;
     }

@@ -23,6 +23,11 @@ inline constexpr std::uintmax_t kStationFileLimit = 64 * 1024;
 // (extension in any case), sorted.
 std::vector<std::string> listStations(const StationPaths& paths);
 
+// File names of the *.scr files of a directory (extension in any case), sorted:
+// the station window's script list (the directory is ScriptDir of section
+// "frame", else the program directory: frameDirectory(profile, "ScriptDir", programDir)).
+std::vector<std::string> listScripts(const std::filesystem::path& scriptDir);
+
 // Deletes the .stn file of that name (without extension) from the station
 // directory; the password file stays. The name must be a plain name.
 StationResult deleteStation(const StationPaths& paths, std::string_view name);
@@ -54,13 +59,13 @@ struct StationOpen {
     std::string message;
     std::string destCall;       // DestCall, a callsign
     bool displayOnOpen = true;  // DisplayOnOpen
-    int tnc = 1;                // Tnc, 1..4
+    int tnc = 1;                // Tnc as written; connectWithScript refuses a wrong one with its own text
     std::string script;         // Script, a plain name or empty
 };
 
 // Reads DestCall, DisplayOnOpen, Tnc and Script of a station file and refuses
-// a file whose DestCall is no callsign, whose Script is not a plain name or
-// whose Tnc is not 1..4.
+// a file whose DestCall is no callsign or whose Script is not a plain name
+// (a path would run a script from anywhere).
 StationOpen readOpenInfo(const std::filesystem::path& stn);
 
 }  // namespace norva

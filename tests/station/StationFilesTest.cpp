@@ -206,6 +206,11 @@ TEST_F(StationFiles, StationListListsAndDeletesOnlyInsideItsDirectory) {
     fs::create_symlink(dir / "outside.stn", dir / "stn" / "LINK.stn");
     writeFile(dir / "pwd" / "DB0B.pwd", "");
     EXPECT_EQ(listStations(paths), (std::vector<std::string>{"DB0B", "db0a"}));
+    writeStn("b.SCR", "");
+    writeStn("a.scr", "");
+    writeStn(".c.scr", "");
+    writeStn("scr", "");
+    EXPECT_EQ(listScripts(dir / "stn"), (std::vector<std::string>{"a.scr", "b.SCR"}));
 
     EXPECT_TRUE(deleteStation(paths, "DB0B"));
     EXPECT_FALSE(fs::exists(dir / "stn" / "DB0B.stn"));
@@ -267,7 +272,7 @@ TEST_F(StationFiles, HostileFilesFromOutsideAreRefused) {
     static constexpr char kBinary[] = "\x7f" "ELF\0\0[Station]\0DestCall=\xff\n";
     EXPECT_TRUE(refusedOpen(std::string(kBinary, sizeof kBinary - 1)));
     EXPECT_TRUE(refusedOpen("[Station]\nDestCall=DB0ABC\nScript=../../bin/sh\n"));
-    EXPECT_TRUE(refusedOpen("[Station]\nDestCall=DB0ABC\nTnc=9\n"));
+    EXPECT_TRUE(refusedOpen("[Station]\nDestCall=DB0ABC\nScript=/tmp/x.scr\n"));
     EXPECT_TRUE(refusedOpen("[Station]\n"));
     EXPECT_FALSE(refusedOpen("[Station]\r\nDestCall=DB0ABC-*\r\n")) << "a wildcard connect's file";
 
