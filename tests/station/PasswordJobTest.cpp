@@ -107,8 +107,10 @@ TEST_F(PasswordJobs, FlexNetSendsTheSysopCommandAndAnswersTheSameOrderSum) {
     ASSERT_NE(rig.job(1), nullptr);
     EXPECT_EQ(rig.job(1)->state(), CPasswordJob::State::AwaitChallenge);
 
-    // Text without a prompt, and a challenge of the wrong length: it keeps waiting.
-    rig.info(1, "Welcome to the node\r");
+    // Text without a prompt, and a challenge of the wrong length: it keeps
+    // waiting, as long as it takes, and keeps nothing of what it saw.
+    for (int i = 0; i < 40; ++i) rig.info(1, "Welcome to the node, line " + std::to_string(i) + "\r");
+    rig.status(1, "(1) Link status DB0NOD 54321>\r");
     rig.info(1, "DB0NOD 1234>");
     EXPECT_TRUE(rig.ui.inserted.empty());
     ASSERT_NE(rig.job(1), nullptr);
@@ -140,6 +142,8 @@ TEST_F(PasswordJobs, TheNetAndNorvaPickPasswordCharactersAfterThePrompt) {
         rig.pwd(1);
         rig.poll(1);
         EXPECT_EQ(rig.infos(), (std::vector<std::string>{"SYSOP\r"})) << mode;
+        rig.info(1, "\r\n");
+        EXPECT_TRUE(rig.ui.inserted.empty()) << "a bare line end is no challenge";
         rig.info(1, "DB0TNT:DL1ABC> 8 1 3 12 2\r5 5\r");
         EXPECT_EQ(rig.ui.inserted, (Inserted{{slot, "\r"}, {slot, "h a c "}})) << mode;
         rig.poll(1);
