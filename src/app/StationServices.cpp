@@ -9,6 +9,7 @@
 #include "remote/RemoteSeams.h"
 #include "remote/RemoteServer.h"
 #include "script/ScheduleJob.h"
+#include "transfer/SevenPlusJob.h"
 #include "transfer/TextJobs.h"
 #include "transfer/TransferJob.h"
 #include "transfer/Transfers.h"
@@ -70,6 +71,14 @@ public:
     }
 };
 
+// In-band markers the remote scanner finds for other subsystems.
+class MarkerAdapter final : public RemoteMarkers {
+public:
+    void sevenPlus(CTncChannel& ch, std::string_view receivedText) override {
+        CSevenPlusJob::startCapture(ch, receivedText);
+    }
+};
+
 // The jobs every channel makes for itself.
 class StandingJobs final : public ChannelJobFactory {
 public:
@@ -86,7 +95,7 @@ public:
 struct StationServices::Parts {
     TransferAdapter transfers;
     GatewayAdapter gateway;
-    RemoteMarkers markers;
+    MarkerAdapter markers;
     RemoteServer server{transfers, gateway, markers};
     StandingJobs jobs;
 };
