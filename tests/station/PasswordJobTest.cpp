@@ -164,6 +164,13 @@ TEST_F(PasswordJobs, DieBoxAnswersAtOnceFromTheLoginTime) {
     EXPECT_EQ(rig.ui.inserted, (Inserted{{slot, "\r"}, {slot, "PRIV " + block.substr(833, 4)}}));
     EXPECT_TRUE(rig.infos().empty()) << "a DieBox job sends nothing";
     EXPECT_EQ(rig.ch(1).job(JobSlot::Password), nullptr);
+
+    // No usable login line yet: the sysop command alone, the code left empty.
+    ASSERT_TRUE(writePasswordKey(rig.dir / "DB0BOX.pwd", "LoginText", "Dummy Login Text"));
+    rig.clear();
+    rig.pwd(1);
+    rig.poll(1);
+    EXPECT_EQ(rig.ui.inserted, (Inserted{{slot, "\r"}, {slot, "PRIV "}}));
 }
 
 TEST_F(PasswordJobs, DieBoxWithAShortBlockIsRefusedOnceAndEnds) {
