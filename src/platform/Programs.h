@@ -8,6 +8,7 @@
 #include <sys/types.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +38,47 @@ public:
 
 private:
     std::vector<pid_t> children_;
+};
+
+// A program whose output (stdout and stderr) the caller reads from a
+// non-blocking pipe; killed with its process group and reaped when the
+// owner goes, so no child outlives its purpose or stays a zombie.
+class ChildProcess {
+public:
+    struct Launch {
+        std::filesystem::path program;  // a path, or a bare name searched in PATH when searchPath
+        bool searchPath = false;
+        std::vector<std::string> argv;  // argv[0] first
+        std::filesystem::path cwd;
+        std::vector<std::string> env;   // empty: the engine's environment
+    };
+    // Null (and *error set) when the process could not be started.
+    static std::unique_ptr<ChildProcess> start(const Launch& launch, std::string* error);
+    // Kills the process group while the process still runs; reaps it in any case.
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // Appends what the pipe holds now, at most up to limit bytes in out
+    // (the rest is read and dropped so the child never stalls). Never waits.
+    void readAvailable(std::string& out, std::size_t limit);
+    // True once the process has ended; it is reaped then.
+    bool ended();
+    // Ends the process and everything it started (its process group).
+    void kill();
+    pid_t pid() const { return pid_; }
+
+    // Only start() makes one (the tag keeps the constructor to it).
+    struct Started {
+        pid_t pid;
+        int fd;
+    };
+    explicit ChildProcess(Started s) : pid_(s.pid), fd_(s.fd) {}
+
+private:
+    pid_t pid_;
+    int fd_;
+    bool reaped_ = false;
 };
 
 }  // namespace norva
