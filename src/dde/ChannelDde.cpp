@@ -4,6 +4,8 @@
 #include <cstdio>
 
 #include "channel/TncChannel.h"
+#include "hostmode/HostContext.h"
+#include "hostmode/Tnc.h"
 #include "platform/Cp437.h"
 
 namespace norva {
@@ -49,6 +51,10 @@ void CChannelDde::updateItems(const ReceiveRecord& record) {
     for (DdeItem item : changed) host_->itemChanged(dataTopic_, ddeItemName(item), busValue(item));
 }
 
+void CChannelDde::advise(const ReceiveRecord& record) {
+    if (links_) links_->forward(record.kind, record.text());
+}
+
 std::optional<std::string> CChannelDde::request(std::string_view item) {
     const std::optional<DdeItem> which = ddeItemByName(item);
     if (!which) return std::nullopt;
@@ -59,8 +65,15 @@ bool CChannelDde::poke(std::string_view item, std::string_view data) {
     return commands_ && commands_->poke(item, data);
 }
 
-std::unique_ptr<CChannelDde> makeChannelDde(const CTncChannel& channel, DdeTopicHost* host) {
-    return std::make_unique<CChannelDde>(channel.tncNumber(), channel.number(), host);
+std::unique_ptr<CChannelDde> makeChannelDde(CTncChannel& channel, DdeTopicHost* host, DdeLinkTransport* transport) {
+    auto dde = std::make_unique<CChannelDde>(channel.tncNumber(), channel.number(), host);
+    if (!transport) return dde;
+    // The channel outlives its DDE object, and with it the links.
+    dde->attachLinks(std::make_unique<ChannelDdeLinks>(
+        channel.tncNumber(), channel.number(), *transport,
+        [&channel](std::string_view oem) { channel.show(oem, kClassTncEcho); }));
+    dde->links()->openAutomatic(channel.settings().dde, channel.tnc().context().profile);
+    return dde;
 }
 
 }  // namespace norva

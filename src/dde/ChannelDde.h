@@ -12,6 +12,7 @@
 
 #include "channel/ChannelHooks.h"
 #include "dde/ChannelDdeItems.h"
+#include "dde/DdeLinks.h"
 #include "dde/DdeTopics.h"
 
 namespace norva {
@@ -32,10 +33,15 @@ public:
     CChannelDde& operator=(const CChannelDde&) = delete;
 
     // ---- ChannelDdeObject: the channel's calls ----
-    // Outgoing links are not kept here yet: nothing to forward to.
-    bool active() const override { return false; }
-    void advise(const ReceiveRecord&) override {}
+    // True while an outgoing link is open: the channel then hands each
+    // record to advise() first.
+    bool active() const override { return links_ && links_->anyOpen(); }
+    void advise(const ReceiveRecord& record) override;
     void updateItems(const ReceiveRecord& record) override;
+
+    // The channel's outgoing links (none until attached).
+    void attachLinks(std::unique_ptr<ChannelDdeLinks> links) { links_ = std::move(links); }
+    ChannelDdeLinks* links() const { return links_.get(); }
 
     // Who runs the poke items of the data topic and the execute commands of
     // the command topic; null: nothing is processed.
@@ -73,9 +79,14 @@ private:
     bool dataRegistered_ = false;
     bool commandRegistered_ = false;
     ChannelDdeItems items_;
+    std::unique_ptr<ChannelDdeLinks> links_;
 };
 
-// The DDE object for a channel (for ChannelJobFactory::ddeObject).
-std::unique_ptr<CChannelDde> makeChannelDde(const CTncChannel& channel, DdeTopicHost* host);
+// The DDE object for a channel (for ChannelJobFactory::ddeObject). host:
+// the service, or null without a bus. transport: how the channel's links
+// reach other programs, or null for no links; with one, the links named in
+// the channel's Dde setting are opened, their notices shown in the channel.
+std::unique_ptr<CChannelDde> makeChannelDde(CTncChannel& channel, DdeTopicHost* host,
+                                            DdeLinkTransport* transport = nullptr);
 
 }  // namespace norva

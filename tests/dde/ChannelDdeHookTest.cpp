@@ -24,14 +24,28 @@ struct RecordingHost : DdeTopicHost {
     std::string watch = "01/02";
 };
 
+// Every service is there at once; lines are recorded.
+struct InstantTransport : DdeLinkTransport {
+    bool probe(const DdeLinkTarget&, std::function<void(bool)> done) override {
+        done(true);
+        return true;
+    }
+    bool send(const DdeLinkTarget& t, std::string_view line, std::function<void(const std::string&)>) override {
+        lines.push_back(t.service + ": " + std::string(line));
+        return true;
+    }
+    std::vector<std::string> lines;
+};
+
 struct DdeFactory : ChannelJobFactory {
     explicit DdeFactory(DdeTopicHost& h) : host(h) {}
     std::unique_ptr<ChannelDdeObject> ddeObject(CTncChannel& ch) override {
-        auto dde = makeChannelDde(ch, &host);
+        auto dde = makeChannelDde(ch, &host, &transport);
         made.push_back(dde.get());
         return dde;
     }
     DdeTopicHost& host;
+    InstantTransport transport;
     std::vector<CChannelDde*> made;
 };
 
@@ -40,6 +54,8 @@ protected:
     void SetUp() override {
         rig.ctx.channels.hooks().setJobs(&factory);
         rig.configure(1, 4, "DL1XYZ");
+        // Channel 2 of TNC 1 (slot 3) opens its link when it is created.
+        rig.appendIni("[DdeLinks]\r\nlog=Logger Monitor\r\n[Link3]\r\nDde=log,nolink\r\n");
         rig.create();
     }
     void TearDown() override {
@@ -77,6 +93,25 @@ TEST_F(ChannelDdeHook, EveryChannelPublishesItsTopicsAndPolledRecordsReachThem) 
     EXPECT_EQ(got, expected);
     const CChannelDde* dde = static_cast<const CChannelDde*>(ch(2).ddeObject());
     EXPECT_EQ(dde->busValue(DdeItem::Conn), status);
+}
+
+TEST_F(ChannelDdeHook, AutomaticLinksOpenWithTheChannelAndForwardBeforeTheItemsChange) {
+    const CChannelDde* dde = static_cast<const CChannelDde*>(ch(2).ddeObject());
+    ASSERT_TRUE(dde->links());
+    EXPECT_EQ(dde->links()->openCount(), 1);
+    EXPECT_FALSE(static_cast<const CChannelDde*>(ch(1).ddeObject())->active());
+    bool shown = false;
+    for (const auto& [slot, cls, bytes] : rig.ui.texts)
+        if (slot == 3 && cls == 2 && bytes == "\rDde Connection to Logger Monitor successful.\r") shown = true;
+    EXPECT_TRUE(shown);
+    rig.queueInfo(2, "hi\r");
+    rig.poll(2);
+    rig.queueStatus(2, "(2) CONNECTED to DL1ABC-3");
+    rig.poll(2);
+    std::vector<std::string> lines;
+    for (const std::string& l : factory.transport.lines)
+        if (l.rfind("Logger: 02 STAT", 0) != 0) lines.push_back(l);
+    EXPECT_EQ(lines, (std::vector<std::string>{"Logger: 02 INFO hi\r\n", "Logger: 02 CONN DL1ABC-3"}));
 }
 
 TEST_F(ChannelDdeHook, ChannelsLeaveTheServiceWhenTheyGo) {

@@ -401,3 +401,48 @@ TEST_F(DdeServiceTest, AChannelsItemsReachItsAdvisingClient) {
 
 }  // namespace
 }  // namespace norva
+
+namespace norva {
+namespace {
+
+// A channel's links to a fake logger program on the bus, and to a hung one.
+TEST_F(DdeServiceTest, ChannelLinksDeliverLinesByPokeAndExecuteAndDropAHungPeer) {
+    auto loggerBus = DdeBus::open(daemon.address()).bus;
+    auto logger = DdeService::create(*loggerBus, "Logger").service;
+    FakeTopic monitor;
+    ASSERT_TRUE(logger->registerTopic("Monitor", monitor));
+    sd_bus* raw = nullptr;
+    ASSERT_GE(sd_bus_new(&raw), 0);
+    BusPtr hung(raw);
+    ASSERT_GE(sd_bus_set_address(raw, daemon.address().c_str()), 0);
+    ASSERT_GE(sd_bus_set_bus_client(raw, 1), 0);
+    ASSERT_GE(sd_bus_start(raw), 0);
+    ASSERT_GE(sd_bus_request_name(raw, "org.norva.Hung", 0), 0);
+
+    BusLinkTransport transport(peer->client, 400'000);
+    std::vector<std::string> shown;
+    ChannelDdeLinks links(1, 2, transport, [&](std::string_view t) { shown.emplace_back(t); });
+    const std::vector<DdeBus*> all = {server.get(), peer->bus.get(), loggerBus.get()};
+    ASSERT_TRUE(serveUntil(all, [&] { return logger->nameState() == DdeService::NameState::Owned; }));
+    links.open("Logger Monitor Lines");
+    links.open("Logger Monitor");
+    links.open("Hung Channel1");
+    links.open("Nobody Topic");
+    ASSERT_TRUE(serveUntil(all, [&] { return shown.size() == 4; }));
+    EXPECT_EQ(shown, (std::vector<std::string>{"\rDde Connection to Logger Monitor Lines successful.\r",
+                                               "\rDde Connection to Logger Monitor successful.\r",
+                                               "\rDde Connection to Hung Channel1 successful.\r",
+                                               "\rDde Connection to Nobody Topic failed.\r"}));
+    shown.clear();
+
+    links.forward(9, "gr\x81\xE1" "e\r");  // CP437 "grüße"
+    ASSERT_TRUE(serveUntil(all, [&] { return monitor.calls.size() == 2 && shown.size() == 1; }));
+    EXPECT_EQ(monitor.calls, (std::vector<std::string>{"poke Lines=02 INFO gr\xC3\xBC\xC3\x9F" "e\r\n",
+                                                       "execute 02 INFO gr\xC3\xBC\xC3\x9F" "e\r\n"}));
+    EXPECT_EQ(shown, (std::vector<std::string>{
+                         "\rError during Dde Transfer. Connection canceled by Norva.\r\rReason: DMLERR_EXECACKTIMEOUT\r"}));
+    EXPECT_EQ(links.openCount(), 2);
+}
+
+}  // namespace
+}  // namespace norva
