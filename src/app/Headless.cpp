@@ -13,6 +13,7 @@
 #include "app/CommandLine.h"
 #include "app/Engine.h"
 #include "app/HeadlessUi.h"
+#include "app/StationConsole.h"
 #include "channel/ChannelRegistry.h"
 #include "channel/ChannelSettings.h"
 #include "channel/TncChannel.h"
@@ -44,6 +45,9 @@ constexpr const char* kConsoleHelp =
     "  :queue          list the channel's transfers\n"
     "  :script NAME    run the script NAME (found in ScriptDir) on the channel\n"
     "  :stop           end the channel's script\n"
+    "  :pwd            answer the connected node's password challenge (the answer is shown as \"input\")\n"
+    "  :station CALL   show the station file of CALL (or of the call an alias stands for)\n"
+    "  :connect ALIAS  connect the station by its script or its connect path\n"
     "  :help           list these lines\n"
     "  other lines are sent to the current channel as text with CR\n"
     "  A relative FILE lies in the directory SendFileDir, BinSendFileDir, BinReadFileDir\n"
@@ -90,18 +94,6 @@ std::string channelLabel(int slot) {
     return "[" + std::to_string(tncOfSlot(slot)) + "/" + std::to_string(channelOfSlot(slot)) + "]";
 }
 
-// Messages made for a box keep their words but lose their line breaks.
-std::string oneLine(std::string_view text) {
-    std::string out;
-    for (const char c : text) {
-        if (c == '\r' || c == '\n' || c == ' ') {
-            if (!out.empty() && out.back() != ' ') out += ' ';
-            continue;
-        }
-        out += c;
-    }
-    return out;
-}
 
 std::string_view trimRight(std::string_view s) {
     while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
@@ -223,6 +215,14 @@ void HeadlessConsole::line(std::string_view utf8) {
         stopScript();
         return;
     }
+    if (utf8 == ":pwd") {
+        send("* PWD", kKindCommand);
+        return;
+    }
+    if (utf8.starts_with(":station ") || utf8.starts_with(":connect ")) {
+        station(utf8.substr(1, 7) == "connect", trim(utf8.substr(9)));
+        return;
+    }
     if (utf8.starts_with(":")) {
         const std::size_t blank = utf8.find(' ');
         const std::string_view args = blank == std::string_view::npos ? std::string_view() : utf8.substr(blank + 1);
@@ -312,6 +312,20 @@ void HeadlessConsole::script(std::string_view name) {
             error = "the script " + name + " could not be started";
         if (error.empty()) return;
         std::fprintf(err, "norva: %s\n", oneLine(error).c_str());
+        std::fflush(err);
+    });
+}
+
+void HeadlessConsole::station(bool connect, std::string_view call) {
+    if (call.empty() || call.size() > 80) {
+        complain(connect ? "norva: \":connect ALIAS\" needs a call or an alias"
+                         : "norva: \":station CALL\" needs a call or an alias");
+        return;
+    }
+    engine_.post([&engine = engine_, err = err_, connect, call = std::string(call)] {
+        const std::string text = connect ? connectStation(engine.hostMode(), call)
+                                         : describeStation(engine.hostMode(), call);
+        std::fprintf(err, "%s%s", text.c_str(), text.ends_with('\n') ? "" : "\n");
         std::fflush(err);
     });
 }

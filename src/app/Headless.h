@@ -50,6 +50,8 @@ private:
     // ":script NAME" starts a script on the current channel, ":stop" ends it.
     void script(std::string_view name);
     void stopScript();
+    // :station CALL, :connect ALIAS.
+    void station(bool connect, std::string_view call);
     void complain(const char* text);
 
     Engine& engine_;

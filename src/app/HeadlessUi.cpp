@@ -75,6 +75,13 @@ void HeadlessUi::askBinaryReceive(int slot) {
          "\" and \":recvbin FILE\" receive it");
 }
 
+void HeadlessUi::insertInput(int slot, std::string_view oemBytes) {
+    std::string line;
+    for (const char c : oemBytes)
+        if (c != '\r' && c != '\n') line += c;
+    if (!line.empty()) note("input " + slotLabel(slot) + ": " + oemToUtf8(line));
+}
+
 void HeadlessUi::emitLine(int slot, int colourClass, const std::string& utf8) {
     std::fprintf(out_, "%s %d: %s\n", slotLabel(slot).c_str(), colourClass, utf8.c_str());
 }

@@ -31,6 +31,8 @@ public:
     void connectNotice(int slot) override;
     // No file chooser here: the operator is told which console lines receive it.
     void askBinaryReceive(int slot) override;
+    // No input pane: the line to send is shown; the operator types it.
+    void insertInput(int slot, std::string_view oemBytes) override;
 
 private:
     // Text of a slot is gathered until a line ends, so a line split across

@@ -1,4 +1,5 @@
-// StationServices: the remote command server wired to the transfer jobs.
+// StationServices: the remote command server wired to the transfer jobs,
+// the station files kept on every connect, the password answering.
 #include "app/StationServices.h"
 
 #include "channel/ChannelContext.h"
@@ -9,6 +10,10 @@
 #include "remote/RemoteSeams.h"
 #include "remote/RemoteServer.h"
 #include "script/ScheduleJob.h"
+#include "station/PasswordAnswering.h"
+#include "station/PasswordFile.h"
+#include "station/StationPaths.h"
+#include "station/StationUpdate.h"
 #include "transfer/SevenPlusJob.h"
 #include "transfer/TextJobs.h"
 #include "transfer/TransferJob.h"
@@ -74,9 +79,17 @@ public:
 // In-band markers the remote scanner finds for other subsystems.
 class MarkerAdapter final : public RemoteMarkers {
 public:
+    explicit MarkerAdapter(const StationPaths& paths) : paths_(paths) {}
+    // A mailbox's login line: the time the next DieBox answer is built from.
+    void loginText(CTncChannel& ch, std::string_view text) override {
+        storeLoginText(paths_, ch.linkState().destCall(), text);
+    }
     void sevenPlus(CTncChannel& ch, std::string_view receivedText) override {
         CSevenPlusJob::startCapture(ch, receivedText);
     }
+
+private:
+    const StationPaths& paths_;
 };
 
 // The jobs every channel makes for itself.
@@ -93,15 +106,25 @@ public:
 }  // namespace
 
 struct StationServices::Parts {
+    explicit Parts(ChannelContext& ctx)
+        : stationPaths(ctx.profile, ctx.programDir), password([&ctx](std::string_view t) {
+              if (ctx.trace) ctx.trace(t);
+          }) {}
+    StationPaths stationPaths;
+    StationUpdate stationUpdate{stationPaths};
+    PasswordAnswering password;
     TransferAdapter transfers;
     GatewayAdapter gateway;
-    MarkerAdapter markers;
+    MarkerAdapter markers{stationPaths};
     RemoteServer server{transfers, gateway, markers};
     StandingJobs jobs;
 };
 
-StationServices::StationServices(ChannelContext& ctx) : ctx_(ctx), parts_(std::make_unique<Parts>()) {
+StationServices::StationServices(ChannelContext& ctx) : ctx_(ctx), parts_(std::make_unique<Parts>(ctx)) {
     ChannelHooks& hooks = ctx_.channels.hooks();
+    parts_->stationUpdate.aliases().ensureExists();
+    hooks.setStation(&parts_->stationUpdate);
+    hooks.setPassword(&parts_->password);
     hooks.setRemote(&parts_->server);
     hooks.setJobs(&parts_->jobs);
 }
@@ -110,6 +133,8 @@ StationServices::~StationServices() {
     ChannelHooks& hooks = ctx_.channels.hooks();
     hooks.setRemote(nullptr);
     hooks.setJobs(nullptr);
+    hooks.setStation(nullptr);
+    hooks.setPassword(nullptr);
 }
 
 }  // namespace norva

@@ -99,4 +99,17 @@ int leadingInt(std::string_view s) {
     return static_cast<int>(std::clamp<long long>(v, INT_MIN, INT_MAX));
 }
 
+// Messages made for a box keep their words but lose their line breaks.
+std::string oneLine(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        if (c == '\r' || c == '\n' || c == ' ') {
+            if (!out.empty() && out.back() != ' ') out += ' ';
+            continue;
+        }
+        out += c;
+    }
+    return out;
+}
+
 }  // namespace norva

@@ -21,4 +21,8 @@ int leadingInt(std::string_view s);
 // At most n bytes of s: settings and texts have fixed limits; longer input is cut, never overflows.
 std::string cut(std::string_view s, std::size_t n);
 
+// Text made for a message box on one line: line breaks become blanks,
+// runs of blanks one blank.
+std::string oneLine(std::string_view text);
+
 }  // namespace norva

@@ -1,0 +1,54 @@
+// Stations on a running headless station: a connect writes the station
+// file, ":station" shows it, and ":connect" reaches the station again
+// through the connect script built from its connect path.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "channel/StationRig.h"
+
+namespace norva::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(StationConsole, ConnectWritesTheFileAndConnectRunsItsPath) {
+    TwoStations two;
+    ASSERT_TRUE(two.start());
+    Station& a = two.a;
+    Station& b = two.b;
+    const fs::path scripts = a.dir.path() / "scripts";
+    fs::create_directories(scripts);
+    a.engine->call([&] { return a.profile->writeString("frame", "ScriptDir", scripts.string()); });
+
+    a.console->line(":connect DB1BBB");
+    a.console->line(":connect ../../etc");
+    ASSERT_TRUE(eventually([&] { return a.errors().find("\"../../ETC\" ist kein Rufzeichen.") != std::string::npos; }))
+        << a.errors();
+    EXPECT_NE(a.errors().find("keine Stationsdatei für DB1BBB"), std::string::npos);
+
+    // A connect by hand: the station file remembers how DB1BBB was reached.
+    a.console->line(":ch 1/1");
+    a.console->line("\\e c db1bbb");
+    ASSERT_TRUE(eventually([&] { return a.linkState(1) == 4 && b.linkState(1) == 4; }));
+    ASSERT_TRUE(eventually([&] { return fs::exists(a.dir.path() / "DB1BBB.stn"); }));
+    const std::string stn = a.dir.read("DB1BBB.stn");
+    EXPECT_NE(stn.find("DestCall=DB1BBB\r\n"), std::string::npos) << stn;
+    EXPECT_NE(stn.find("LastDestCall=local\r\n"), std::string::npos) << stn;
+    EXPECT_NE(stn.find("ConnectCommand=c db1bbb\r\n"), std::string::npos) << stn;
+    a.console->line("\\e d");
+    ASSERT_TRUE(eventually([&] { return a.linkState(1) == 0 && b.linkState(1) == 0; }));
+
+    a.console->line(":station db1bbb");
+    ASSERT_TRUE(eventually([&] { return a.errors().find("  ConnectCommand=c db1bbb") != std::string::npos; }))
+        << a.errors();
+
+    // No script of its own: the connect path becomes db1bbb.scr and runs on the first free channel.
+    a.console->line(":connect DB1BBB");
+    ASSERT_TRUE(eventually([&] { return a.linkState(1) == 4 && b.linkState(1) == 4; }, 20000)) << a.errors();
+    EXPECT_EQ(a.dir.read("scripts/db1bbb.scr"), "**c db1bbb\r\n**Waitfor Connected to\r\n");
+    EXPECT_NE(a.errors().find("DB1BBB: db1bbb.scr läuft"), std::string::npos) << a.errors();
+}
+
+}  // namespace
+}  // namespace norva::test
