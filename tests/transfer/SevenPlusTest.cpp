@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "TransferRig.h"
+#include "support/TempDir.h"
+#include "transfer/SevenPlusDecode.h"
 #include "transfer/SevenPlusJob.h"
 
 namespace norva::test {
@@ -123,6 +125,38 @@ TEST_F(SevenPlus, APartThatNeverEndsIsKeptAsIncomplete) {
     ch->tick();
     EXPECT_EQ(job(), nullptr);
     EXPECT_EQ(file("7plus/TEST.ZIP.incomplete.1"), kStart + kBody);
+}
+
+}  // namespace
+}  // namespace norva::test
+
+namespace norva::test {
+namespace {
+
+TEST(SevenPlusDecoder, ScriptGetsDirNameAndExtensionQuotedInTheExtractionDirectory) {
+    TempDir dir;
+    std::filesystem::create_directories(dir.path() / "rx dir");
+    std::filesystem::create_directories(dir.path() / "out");
+    dir.write("7pluse.sh", "echo \"[$1][$2][$3]\"; pwd; echo oops >&2\n");
+    const DecodeResult r = runDecoder(dir.path(), dir.path() / "rx dir" / "$(id).P01", dir.path() / "out", 5000);
+    ASSERT_TRUE(r.started) << r.output;
+    EXPECT_EQ(r.output, "[" + (dir.path() / "rx dir").string() + "/][$(id)][P01]\n" + (dir.path() / "out").string() +
+                            "\noops\n");
+}
+
+TEST(SevenPlusDecoder, AMissingScriptIsWrittenOnceAndAHungDecoderIsEnded) {
+    TempDir dir;
+    std::string error;
+    ASSERT_TRUE(ensureDecoderScript(dir.path(), &error)) << error;
+    EXPECT_EQ(dir.read("7pluse.sh"), defaultDecoderScript());
+    EXPECT_EQ(std::filesystem::status(dir.path() / "7pluse.sh").permissions() & std::filesystem::perms::owner_exec,
+              std::filesystem::perms::owner_exec);
+    dir.write("7pluse.sh", "sleep 30\n");
+    ASSERT_TRUE(ensureDecoderScript(dir.path(), &error));
+    EXPECT_EQ(dir.read("7pluse.sh"), "sleep 30\n") << "the operator's script is kept";
+    const DecodeResult r = runDecoder(dir.path(), dir.path() / "x.p01", dir.path(), 200);
+    EXPECT_TRUE(r.started);
+    EXPECT_TRUE(r.timedOut);
 }
 
 }  // namespace

@@ -1,0 +1,38 @@
+// Decoding collected 7Plus parts: the outside decoder is reached through
+// 7pluse.sh in the program directory, started without a shell of ours as
+// "sh 7pluse.sh DIR/ NAME EXT" in the extraction directory. A missing
+// script is written once with a call of Debian's 7plus, so a station works
+// out of the box and the operator can adapt it to another decoder.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "platform/Programs.h"
+
+namespace norva {
+
+inline constexpr std::string_view kDecoderScriptName = "7pluse.sh";
+inline constexpr std::string_view kDecoderMissing = "Kann 7Plus.exe nicht finden.";
+
+// The script's text as Norva writes it when missing; every argument quoted.
+std::string defaultDecoderScript();
+// programDir/7pluse.sh, written (mode 0755) when it does not exist. False
+// with *error when it cannot be written.
+bool ensureDecoderScript(const std::filesystem::path& programDir, std::string* error);
+// How the decoder is started for a part, in the extraction directory.
+ChildProcess::Launch decoderLaunch(const std::filesystem::path& programDir, const std::filesystem::path& part,
+                                   const std::filesystem::path& extractDir);
+
+// Runs the decoder and waits for it (at most limitMs, then it is killed):
+// for the headless console, which runs on a thread of its own. Its output
+// (stdout and stderr, at most 64 KiB), or the reason it could not run.
+struct DecodeResult {
+    bool started = false;
+    bool timedOut = false;
+    std::string output;
+};
+DecodeResult runDecoder(const std::filesystem::path& programDir, const std::filesystem::path& part,
+                        const std::filesystem::path& extractDir, int limitMs);
+
+}  // namespace norva
