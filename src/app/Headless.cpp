@@ -20,10 +20,12 @@
 #include "hostmode/HostContext.h"
 #include "hostmode/Tnc.h"
 #include "platform/Cp437.h"
+#include "platform/FileNames.h"
 #include "platform/ProgramDir.h"
 #include "platform/Text.h"
 #include "script/ScriptFiles.h"
 #include "transfer/FileArea.h"
+#include "transfer/SevenPlusDecode.h"
 #include "transfer/TransferJob.h"
 #include "transfer/TransferLog.h"
 #include "transfer/TransferStatus.h"
@@ -219,6 +221,10 @@ void HeadlessConsole::line(std::string_view utf8) {
         send("* PWD", kKindCommand);
         return;
     }
+    if (utf8 == ":decode7p" || utf8.starts_with(":decode7p ")) {
+        decodeSevenPlus(trim(utf8.substr(9)));
+        return;
+    }
     if (utf8.starts_with(":station ") || utf8.starts_with(":connect ")) {
         station(utf8.substr(1, 7) == "connect", trim(utf8.substr(9)));
         return;
@@ -328,6 +334,27 @@ void HeadlessConsole::station(bool connect, std::string_view call) {
         std::fprintf(err, "%s%s", text.c_str(), text.ends_with('\n') ? "" : "\n");
         std::fflush(err);
     });
+}
+
+void HeadlessConsole::decodeSevenPlus(std::string_view file) {
+    if (file.empty() || file.size() > kMaxTypedPath || file.find('\0') != std::string_view::npos) {
+        complain("norva: \":decode7p FILE\" needs the name of a 7Plus part");
+        return;
+    }
+    struct Places {
+        std::filesystem::path program, part, extract;
+    };
+    const Places at = engine_.call([&engine = engine_, typed = std::string(file)] {
+        const HostContext& ctx = engine.context();
+        const std::filesystem::path rx = frameDirectory(ctx.profile, "7PlusRxDir", ctx.programDir);
+        return Places{ctx.programDir, rx / typed, frameDirectory(ctx.profile, "7PlusExtractDir", ctx.programDir)};
+    });
+    if (at.program.empty()) return;
+    // The decoder runs on the console's thread: the engine goes on meanwhile.
+    const DecodeResult r = runDecoder(at.program, at.part, at.extract, 120'000);
+    std::fprintf(err_, "%s%s%s", r.output.c_str(), r.output.empty() || r.output.ends_with('\n') ? "" : "\n",
+                 r.timedOut ? "norva: the 7Plus decoder was ended after 120 s\n" : "");
+    std::fflush(err_);
 }
 
 void HeadlessConsole::stopScript() {

@@ -52,6 +52,8 @@ private:
     void stopScript();
     // :station CALL, :connect ALIAS.
     void station(bool connect, std::string_view call);
+    // :decode7p FILE, run on the console's own thread.
+    void decodeSevenPlus(std::string_view file);
     void complain(const char* text);
 
     Engine& engine_;

@@ -52,3 +52,21 @@ TEST(StationConsole, ConnectWritesTheFileAndConnectRunsItsPath) {
 
 }  // namespace
 }  // namespace norva::test
+
+namespace norva::test {
+namespace {
+
+TEST(SevenPlusConsole, DecodeRunsTheScriptOnAPartOf7PlusRxDir) {
+    Station s;
+    s.start("", "DA1AAA");
+    s.dir.write("7pluse.sh", "echo \"decoded $2.$3 from $1\"\n");
+    s.engine->call([&] { return s.profile->writeString("frame", "7PlusRxDir", (s.dir.path() / "rx").string()); });
+    s.console->line(":decode7p TEST.P01");
+    EXPECT_NE(s.errors().find("decoded TEST.P01 from " + (s.dir.path() / "rx").string() + "/\n"), std::string::npos)
+        << s.errors();
+    s.console->line(":decode7p");
+    EXPECT_TRUE(eventually([&] { return s.errors().find("needs the name of a 7Plus part") != std::string::npos; }));
+}
+
+}  // namespace
+}  // namespace norva::test
