@@ -112,4 +112,14 @@ std::string oneLine(std::string_view text) {
     return out;
 }
 
+bool hasCharsInOrder(std::string_view text, std::string_view chars) {
+    std::size_t from = 0;
+    for (char c : chars) {
+        const std::size_t at = text.find(c, from);
+        if (at == std::string_view::npos) return false;
+        from = at + 1;
+    }
+    return true;
+}
+
 }  // namespace norva

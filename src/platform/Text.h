@@ -25,4 +25,8 @@ std::string cut(std::string_view s, std::size_t n);
 // runs of blanks one blank.
 std::string oneLine(std::string_view text);
 
+// Each character of chars occurs in text, each after the one before (how a
+// mailbox prompt pattern such as "()de>" is matched against its last line).
+bool hasCharsInOrder(std::string_view text, std::string_view chars);
+
 }  // namespace norva

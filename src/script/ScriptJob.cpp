@@ -8,6 +8,7 @@
 #include "channel/TncChannel.h"
 #include "hostmode/Tnc.h"
 #include "platform/Profile.h"
+#include "platform/Text.h"
 #include "platform/UiPort.h"
 
 namespace norva {
@@ -19,17 +20,6 @@ constexpr std::size_t kBoxLineLimit = 256;
 // Keeps the last n bytes: enough to find a text of n+1 bytes that starts here.
 void keepTail(std::string& s, std::size_t n) {
     if (s.size() > n) s.erase(0, s.size() - n);
-}
-
-// Each prompt character must occur in the line, each after the one before.
-bool boxPromptMatches(std::string_view line, std::string_view prompt) {
-    std::size_t from = 0;
-    for (char c : prompt) {
-        const std::size_t at = line.find(c, from);
-        if (at == std::string_view::npos) return false;
-        from = at + 1;
-    }
-    return true;
 }
 
 }  // namespace
@@ -250,7 +240,7 @@ int CScriptJob::receive(const ReceiveRecord& record) {
         const std::size_t end = boxLine_.find_last_of("\r\n");
         if (end != std::string::npos) boxLine_.erase(0, end + 1);
         keepTail(boxLine_, kBoxLineLimit);
-        if (boxPromptMatches(boxLine_, boxPrompt_)) {
+        if (hasCharsInOrder(boxLine_, boxPrompt_)) {
             boxPrompt_.clear();
             boxLine_.clear();
             setState(State::Running, "box prompt arrived");
