@@ -1,7 +1,7 @@
 // libFuzzer entry for the IPC names and items: any service or topic name
 // maps to a valid D-Bus bus name and object path (sd-bus's own checks are
 // the judge), and any received record becomes bounded item values that are
-// valid UTF-8 on the bus.
+// valid UTF-8 on the bus; link lines and definitions stay bounded.
 #include <systemd/sd-bus.h>
 
 #include <cstddef>
@@ -12,6 +12,7 @@
 #include "channel/ReceiveRecord.h"
 #include "dde/BusNames.h"
 #include "dde/ChannelDde.h"
+#include "dde/DdeLinks.h"
 #include "dde/DdeTopics.h"
 
 namespace {
@@ -60,5 +61,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         NullHost::checkUtf8(dde.busValue(item));
     }
     if (norva::convertLineEnds(body).size() > 2 * body.size()) __builtin_trap();
+
+    // Link lines: bounded by the record, and every definition has its two names.
+    if (auto line = norva::formatLinkLine(1 + data[0] % 4, data[0] % 21, kind, body))
+        if (line->size() > 2 * body.size() + 16) __builtin_trap();
+    if (auto target = norva::parseLinkDefinition(body))
+        if (target->service.empty() || target->topic.empty()) __builtin_trap();
     return 0;
 }

@@ -65,14 +65,17 @@ bool CChannelDde::poke(std::string_view item, std::string_view data) {
     return commands_ && commands_->poke(item, data);
 }
 
-std::unique_ptr<CChannelDde> makeChannelDde(CTncChannel& channel, DdeTopicHost* host, DdeLinkTransport* transport) {
+std::unique_ptr<CChannelDde> makeChannelDde(CTncChannel& channel, DdeTopicHost* host, DdeLinkTransport* transport,
+                                            DdeJobRunner* runner) {
     auto dde = std::make_unique<CChannelDde>(channel.tncNumber(), channel.number(), host);
-    if (!transport) return dde;
-    // The channel outlives its DDE object, and with it the links.
-    dde->attachLinks(std::make_unique<ChannelDdeLinks>(
-        channel.tncNumber(), channel.number(), *transport,
-        [&channel](std::string_view oem) { channel.show(oem, kClassTncEcho); }));
-    dde->links()->openAutomatic(channel.settings().dde, channel.tnc().context().profile);
+    const Profile& profile = channel.tnc().context().profile;
+    // The channel outlives its DDE object, and with it the links and commands.
+    if (transport)
+        dde->attachLinks(std::make_unique<ChannelDdeLinks>(
+            channel.tncNumber(), channel.number(), *transport,
+            [&channel](std::string_view oem) { channel.show(oem, kClassTncEcho); }));
+    dde->attachCommands(std::make_unique<ChannelDdeCommands>(channel, dde->links(), profile, runner));
+    if (dde->links()) dde->links()->openAutomatic(channel.settings().dde, profile);
     return dde;
 }
 

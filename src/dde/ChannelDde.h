@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "channel/ChannelHooks.h"
+#include "dde/ChannelDdeCommands.h"
 #include "dde/ChannelDdeItems.h"
 #include "dde/DdeLinks.h"
 #include "dde/DdeTopics.h"
@@ -44,8 +45,8 @@ public:
     ChannelDdeLinks* links() const { return links_.get(); }
 
     // Who runs the poke items of the data topic and the execute commands of
-    // the command topic; null: nothing is processed.
-    void setCommands(DdeTopicHandler* commands) { commands_ = commands; }
+    // the command topic; none: nothing is processed.
+    void attachCommands(std::unique_ptr<DdeTopicHandler> commands) { commands_ = std::move(commands); }
 
     const std::string& dataTopic() const { return dataTopic_; }
     const std::string& commandTopic() const { return commandTopic_; }
@@ -72,7 +73,7 @@ private:
     bool poke(std::string_view item, std::string_view data) override;
 
     DdeTopicHost* host_;
-    DdeTopicHandler* commands_ = nullptr;
+    std::unique_ptr<DdeTopicHandler> commands_;
     CommandTopic commandHandler_{*this};
     std::string dataTopic_;
     std::string commandTopic_;
@@ -82,11 +83,12 @@ private:
     std::unique_ptr<ChannelDdeLinks> links_;
 };
 
-// The DDE object for a channel (for ChannelJobFactory::ddeObject). host:
-// the service, or null without a bus. transport: how the channel's links
-// reach other programs, or null for no links; with one, the links named in
-// the channel's Dde setting are opened, their notices shown in the channel.
+// The DDE object for a channel (for ChannelJobFactory::ddeObject), with
+// its commands. host: the service, or null without a bus. transport: how
+// the channel's links reach other programs, or null for no links; with one,
+// the links named in the channel's Dde setting are opened, their notices
+// shown in the channel. runner: transfers, scripts and log-off, or null.
 std::unique_ptr<CChannelDde> makeChannelDde(CTncChannel& channel, DdeTopicHost* host,
-                                            DdeLinkTransport* transport = nullptr);
+                                            DdeLinkTransport* transport = nullptr, DdeJobRunner* runner = nullptr);
 
 }  // namespace norva
