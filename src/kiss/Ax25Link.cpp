@@ -193,6 +193,7 @@ void Ax25Link::framesAcked(int nr) {
     const int n = (nr - va_) & 7;
     const int outstanding = (vs_ - va_) & 7;
     for (int i = 0; i < n && !unacked_.empty(); ++i) unacked_.pop_front();
+    if (n > 0) rejWithoutProgress_ = 0;
     if (n > outstanding) vs_ = nr;  // acknowledged beyond a requeue point
     va_ = nr;
     if (unacked_.empty()) retransmitted_ = false;
@@ -220,6 +221,18 @@ void Ax25Link::requeue() {
     vs_ = va_;
 }
 
+// A peer that rejects every frame would keep the link sending for ever;
+// after N2 such REJs in a row it is treated like a peer that stopped answering.
+bool Ax25Link::rejStorm(const Ax25Frame& f) {
+    if (f.type != FrameType::REJ || f.nr != va_ || unacked_.empty()) return false;
+    if (++rejWithoutProgress_ < params_.n2) return false;
+    user_.trace(addressText(me_) + " - " + addressText(peer_) + ": " + std::to_string(rejWithoutProgress_) +
+                " REJ without progress");
+    sendU(FrameType::DM, false, false);
+    linkDown(LinkEvent::LinkFailure, "N2 REJ without progress");
+    return true;
+}
+
 void Ax25Link::clearQueues() {
     pending_.clear();
     unacked_.clear();
@@ -240,7 +253,7 @@ void Ax25Link::linkUp() {
     const bool reset = resetting_;
     resetting_ = false;
     // Frames the peer never confirmed go out again from sequence number 0.
-    vs_ = vr_ = va_ = rc_ = 0;
+    vs_ = vr_ = va_ = rc_ = rejWithoutProgress_ = 0;
     rejectSent_ = peerBusy_ = ackPending_ = false;
     retransmitted_ = !unacked_.empty();
     t1_.reset();
@@ -257,6 +270,7 @@ void Ax25Link::linkDown(LinkEvent event, std::string_view why) {
     t2_.reset();
     t3_.reset();
     rc_ = 0;
+    rejWithoutProgress_ = 0;
     resetting_ = false;
     setState(LinkState::Disconnected, why);
     user_.linkEvent(event);

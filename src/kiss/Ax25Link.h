@@ -109,6 +109,7 @@ private:
     void framesAcked(int nr);
     void checkIFramesAcked(int nr);
     void requeue();
+    bool rejStorm(const Ax25Frame& f);
     void startT1();
     void measureRtt();
     void clearQueues();
@@ -132,6 +133,7 @@ private:
     bool ackPending_ = false;
     bool resetting_ = false;   // re-establishing a link that was up
     bool retransmitted_ = false;  // no round trip is measured on retransmitted frames
+    int rejWithoutProgress_ = 0;  // REJs in a row that confirmed nothing
     int srtt_ = 0;             // 0: not measured yet
     std::optional<std::int64_t> t1_;
     std::optional<std::int64_t> t2_;

@@ -155,6 +155,7 @@ void Ax25Link::stateConnected(const Event& e) {
         establish(true, "N(R) error");
         return;
     }
+    if (rejStorm(f)) return;
     if (f.type == FrameType::REJ) {
         framesAcked(f.nr);
         t1_.reset();
@@ -198,6 +199,7 @@ void Ax25Link::stateTimerRecovery(const Event& e) {
         establish(true, "N(R) error");
         return;
     }
+    if (rejStorm(f)) return;
     if (answer) {
         t1_.reset();
         rc_ = 0;
