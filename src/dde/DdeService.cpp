@@ -2,6 +2,8 @@
 // the Changed signal.
 #include "dde/DdeService.h"
 
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "dde/BusNames.h"
@@ -69,6 +71,10 @@ bool DdeService::start(std::function<void(NameState)> onName) {
         return false;
     vtableSlot_.reset(slot);
     slot = nullptr;
+    // Lets busctl tree and gdbus introspect list the topics.
+    if (sd_bus_add_node_enumerator(b, &slot, prefix.c_str(), &DdeService::listTopics, this) < 0) return false;
+    enumeratorSlot_.reset(slot);
+    slot = nullptr;
     if (sd_bus_match_signal_async(b, &slot, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
                                   "NameOwnerChanged", &DdeService::onOwnerChanged, nullptr, this) < 0)
         return false;
@@ -124,6 +130,20 @@ int DdeService::findTopic(sd_bus*, const char* path, const char*, void* self, vo
     if (it == s->topics_.end()) return 0;
     *found = it->second.get();
     return 1;
+}
+
+int DdeService::listTopics(sd_bus*, const char*, void* self, char*** nodes, sd_bus_error*) {
+    const auto& topics = static_cast<DdeService*>(self)->topics_;
+    // sd-bus takes the list and frees it with free().
+    auto** list = static_cast<char**>(std::calloc(topics.size() + 1, sizeof(char*)));
+    if (!list) return -ENOMEM;
+    std::size_t n = 0;
+    for (const auto& [key, topic] : topics) {
+        list[n] = strdup(topic->path.c_str());
+        if (list[n]) ++n;
+    }
+    *nodes = list;
+    return 0;
 }
 
 bool DdeService::registerTopic(std::string_view topic, DdeTopicHandler& handler) {

@@ -83,6 +83,7 @@ private:
     explicit DdeService(DdeBus& bus, std::string busName);
     bool start(std::function<void(NameState)> onName);
 
+    static int listTopics(sd_bus*, const char* prefix, void* self, char*** nodes, sd_bus_error*);
     static int findTopic(sd_bus*, const char* path, const char*, void* self, void** found, sd_bus_error*);
     static int onRequest(sd_bus_message* m, void* topic, sd_bus_error*);
     static int onPoke(sd_bus_message* m, void* topic, sd_bus_error*);
@@ -107,6 +108,7 @@ private:
     NameState nameState_ = NameState::Requesting;
     std::function<void(NameState)> onName_;
     SlotPtr vtableSlot_;
+    SlotPtr enumeratorSlot_;
     SlotPtr nameSlot_;
     SlotPtr ownerSlot_;
     std::unique_ptr<DdeBus::AfterProcess> flusher_;

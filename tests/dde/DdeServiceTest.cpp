@@ -13,6 +13,7 @@
 #include "dde/ChannelDde.h"
 #include "dde/DdeClient.h"
 #include "dde/DdeService.h"
+#include "dde/OpenFileTopic.h"
 #include "PrivateBus.h"
 
 namespace norva {
@@ -442,6 +443,76 @@ TEST_F(DdeServiceTest, ChannelLinksDeliverLinesByPokeAndExecuteAndDropAHungPeer)
     EXPECT_EQ(shown, (std::vector<std::string>{
                          "\rError during Dde Transfer. Connection canceled by Norva.\r\rReason: DMLERR_EXECACKTIMEOUT\r"}));
     EXPECT_EQ(links.openCount(), 2);
+}
+
+}  // namespace
+}  // namespace norva
+
+namespace norva {
+namespace {
+
+// What a shell user types, against the service: the mapping as documented.
+class DdeFromTheShell : public DdeServiceTest {
+protected:
+    std::string run(std::vector<std::string> args) {
+        if (test::findProgram(args[0]).empty()) return "<no " + args[0] + ">";
+        test::ShellTool tool(std::move(args));
+        EXPECT_TRUE(serve([&] { return tool.finished(); }));
+        return tool.output();
+    }
+    std::vector<std::string> gdbusCall(const std::string& path, const std::string& method,
+                                       const std::vector<std::string>& args) {
+        std::vector<std::string> v = {"gdbus", "call", "--address", daemon.address(), "--dest", "org.norva.norva",
+                                      "--object-path", path, "--method", "org.norva.Dde." + method};
+        v.insert(v.end(), args.begin(), args.end());
+        return v;
+    }
+};
+
+TEST_F(DdeFromTheShell, GdbusRequestsPokesAndExecutes) {
+    if (test::findProgram("gdbus").empty()) GTEST_SKIP() << "gdbus is not installed";
+    EXPECT_EQ(run(gdbusCall("/org/norva/topic/01/03", "Request", {"INFO"})), "('hello \xC3\xA4',)\n");
+    EXPECT_EQ(run(gdbusCall("/org/norva/topic/01/03", "Poke", {"CONV", "from the shell"})), "(true,)\n");
+    EXPECT_EQ(run(gdbusCall("/org/norva/topic/Channel3", "Execute", {"03 INFO hi"})), "(true,)\n");
+    const std::string refused = run(gdbusCall("/org/norva/topic/Channel03", "Execute", {"03 INFO hi"}));
+    EXPECT_NE(refused.find("org.freedesktop.DBus.Error.UnknownObject"), std::string::npos) << refused;
+    EXPECT_EQ(data.calls.back(), "poke CONV=from the shell");
+    EXPECT_EQ(commands.calls, (std::vector<std::string>{"execute 03 INFO hi"}));
+}
+
+TEST_F(DdeFromTheShell, BusctlListsTheTopics) {
+    if (test::findProgram("busctl").empty()) GTEST_SKIP() << "busctl is not installed";
+    const std::string tree =
+        run({"busctl", "--address=" + daemon.address(), "tree", "--list", "org.norva.norva"});
+    EXPECT_NE(tree.find("/org/norva/topic/01/03\n"), std::string::npos) << tree;
+    EXPECT_NE(tree.find("/org/norva/topic/Channel3\n"), std::string::npos) << tree;
+}
+
+TEST_F(DdeServiceTest, ASecondStartHandsItsFileToTheRunningOne) {
+    std::vector<std::string> opened;
+    OpenFileTopic openTopic([&](const std::string& path) { opened.push_back(path); });
+    ASSERT_TRUE(service->registerTopic(kOpenFileTopic, openTopic));
+    std::map<std::string, bool> answers;
+    ASSERT_TRUE(handOffOpen(peer->client, "norva", "/home/op/stations/DB0 XY.stn",
+                            [&](bool ok) { answers["norva"] = ok; }));
+    // No Norva under that name: the second start carries on by itself.
+    ASSERT_TRUE(handOffOpen(peer->client, "other", "/x.stn", [&](bool ok) { answers["other"] = ok; }));
+    ASSERT_TRUE(serve([&] { return answers.size() == 2; }));
+    EXPECT_EQ(answers, (std::map<std::string, bool>{{"norva", true}, {"other", false}}));
+    EXPECT_EQ(opened, (std::vector<std::string>{"/home/op/stations/DB0 XY.stn"}));
+}
+
+TEST(OpenCommand, ThePathIsEverythingAfterTheFirstWord) {
+    EXPECT_EQ(openCommandPath("open /a/b c.stn"), "/a/b c.stn");
+    EXPECT_EQ(openCommandPath("  open   x.stn\r\n"), "x.stn");
+    EXPECT_EQ(openCommandPath("open"), "");
+    EXPECT_EQ(openCommandPath("open   "), "");
+    EXPECT_EQ(openCommandPath(""), "");
+    std::vector<std::string> opened;
+    OpenFileTopic topic([&](const std::string& p) { opened.push_back(p); });
+    EXPECT_TRUE(topic.execute("open"));  // acknowledged even without a file
+    EXPECT_TRUE(topic.execute("open f.stn"));
+    EXPECT_EQ(opened, (std::vector<std::string>{"f.stn"}));
 }
 
 }  // namespace

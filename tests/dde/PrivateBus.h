@@ -102,6 +102,55 @@ private:
     std::string address_;
 };
 
+// A command-line program (gdbus, busctl) run while the test serves the bus;
+// its standard output and error are collected.
+class ShellTool {
+public:
+    explicit ShellTool(std::vector<std::string> args) {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, fds[1], STDERR_FILENO);
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(fds[1]);
+        fd_ = fds[0];
+    }
+    ~ShellTool() {
+        if (pid_ > 0 && !done_) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        if (fd_ >= 0) ::close(fd_);
+    }
+    ShellTool(const ShellTool&) = delete;
+    ShellTool& operator=(const ShellTool&) = delete;
+
+    // Reads what is there; true once the program ended and all is read.
+    bool finished() {
+        char buf[4096];
+        for (ssize_t n; (n = ::read(fd_, buf, sizeof buf)) > 0;) output_.append(buf, static_cast<std::size_t>(n));
+        if (!done_ && pid_ > 0 && ::waitpid(pid_, &status_, WNOHANG) == pid_) done_ = true;
+        if (!done_) return false;
+        for (ssize_t n; (n = ::read(fd_, buf, sizeof buf)) > 0;) output_.append(buf, static_cast<std::size_t>(n));
+        return true;
+    }
+    const std::string& output() const { return output_; }
+    int exitCode() const { return WIFEXITED(status_) ? WEXITSTATUS(status_) : -1; }
+
+private:
+    pid_t pid_ = -1;
+    int fd_ = -1;
+    bool done_ = false;
+    int status_ = 0;
+    std::string output_;
+};
+
 // Serves the given connections until pred() holds; false after ms.
 template <class Pred>
 bool serveUntil(const std::vector<DdeBus*>& buses, Pred pred, int ms = 5000) {
