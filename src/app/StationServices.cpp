@@ -7,6 +7,7 @@
 #include "channel/Gateway.h"
 #include "channel/TncChannel.h"
 #include "platform/UiPort.h"
+#include "mailbox/BoxDirWatcher.h"
 #include "remote/RemoteSeams.h"
 #include "remote/RemoteServer.h"
 #include "script/ScheduleJob.h"
@@ -100,6 +101,10 @@ public:
     }
     std::unique_ptr<CChannelJob> schedulerHook(CTncChannel& ch) override {
         return std::make_unique<CSchedulerJob>(ch);
+    }
+    std::unique_ptr<CChannelJob> mailboxJob(CTncChannel& ch) override {
+        if (ch.number() == 0) return nullptr;
+        return std::make_unique<CBoxDirWatcher>(ch);
     }
 };
 

@@ -1,0 +1,53 @@
+// CBoxDirWatcher: the mailbox job of a connection channel. While the
+// operator browses a DieBox, a directory listing that arrives soon after
+// something was sent (within ten TNC commands) is captured into a directory
+// file in DieBoxDir, from its heading to the mailbox prompt, for the
+// mailbox reader to open later.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "channel/ChannelJob.h"
+#include "mailbox/MailboxSettings.h"
+
+namespace norva {
+
+class CTncChannel;
+class CTextCaptureJob;
+
+enum class BoxListing { User, Info, Check };
+
+class CBoxDirWatcher final : public CChannelJob {
+public:
+    enum class State { Idle, Armed, Capturing };
+    static constexpr int kArmedCommands = 10;
+
+    explicit CBoxDirWatcher(CTncChannel& channel);
+    ~CBoxDirWatcher() override;
+
+    int tick() override { return 1; }
+    int receive(const ReceiveRecord& record) override;
+    void sendHook(const FrameRecord& text) override;
+
+    State state() const { return state_; }
+    int armed() const { return armed_; }
+
+private:
+    void setState(State next);
+    void open(BoxListing kind, std::string_view text, std::size_t at);
+    void close();
+
+    CTncChannel& channel_;
+    MailboxSettings settings_;
+    State state_ = State::Idle;
+    int armed_ = 0;
+    std::unique_ptr<CChannelJob> capture_;
+};
+
+// The directory file name a listing is stored under: the first word after
+// the heading's first blank (blanks removed) + ".b01", "checks.b01" for the
+// check list. A word that is no plain name gives "box.b01".
+std::string boxListingName(BoxListing kind, std::string_view fromHeading);
+
+}  // namespace norva
