@@ -386,6 +386,26 @@ TEST(DdeBusOpen, NoBusIsAClearError) {
     EXPECT_FALSE(DdeBus::open("no-such-transport:").bus);
 }
 
+TEST_F(DdeServiceTest, WithoutAnAddressTheSessionBusOfTheEnvironmentIsUsed) {
+    const char* old = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    const std::string saved = old ? old : "";
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", daemon.address().c_str(), 1);
+    DdeBus::Opened found = DdeBus::open("");
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/norva-test-bus", 1);
+    const DdeBus::Opened missing = DdeBus::open("");
+    if (old)
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", saved.c_str(), 1);
+    else
+        ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    ASSERT_TRUE(found.bus) << found.error;
+    bool there = false;
+    DdeClient client(*found.bus);
+    ASSERT_TRUE(client.hasService("norva", [&](bool yes) { there = yes; }));
+    ASSERT_TRUE(serveUntil({server.get(), found.bus.get()}, [&] { return there; }));
+    EXPECT_FALSE(missing.bus);
+    EXPECT_EQ(missing.error.rfind("no session bus: ", 0), 0u) << missing.error;
+}
+
 TEST_F(DdeServiceTest, AChannelsItemsReachItsAdvisingClient) {
     CChannelDde channel0(1, 0, service.get());
     ASSERT_TRUE(channel0.published());
