@@ -13,6 +13,7 @@
 #include "app/CommandLine.h"
 #include "app/Engine.h"
 #include "app/HeadlessUi.h"
+#include "app/MailboxConsole.h"
 #include "app/StationConsole.h"
 #include "channel/ChannelRegistry.h"
 #include "channel/ChannelSettings.h"
@@ -219,6 +220,14 @@ void HeadlessConsole::line(std::string_view utf8) {
     }
     if (utf8 == ":pwd") {
         send("* PWD", kKindCommand);
+        return;
+    }
+    if (utf8 == ":mailbox" || utf8.starts_with(":mailbox ")) {
+        engine_.post([&engine = engine_, err = err_, args = std::string(utf8.substr(8))] {
+            const HostContext& ctx = engine.context();
+            std::fputs(mailboxConsole(ctx.profile, ctx.programDir, args).c_str(), err);
+            std::fflush(err);
+        });
         return;
     }
     if (utf8 == ":decode7p" || utf8.starts_with(":decode7p ")) {

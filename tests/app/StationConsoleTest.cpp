@@ -70,3 +70,26 @@ TEST(SevenPlusConsole, DecodeRunsTheScriptOnAPartOf7PlusRxDir) {
 
 }  // namespace
 }  // namespace norva::test
+
+namespace norva::test {
+namespace {
+
+TEST(MailboxConsole, ListsListingsTheirMessagesAndWritesTheReadScript) {
+    Station s;
+    s.start("", "DA1AAA");
+    s.dir.write("ALLE.b01", "User-File: ALLE\r\n  1 DL1ABC 01.12.26 10:15 12 Eins\r\n  4 DB0XYZ 02.12.26 11:20 34 Vier\r\n");
+    s.console->line(":mailbox");
+    s.console->line(":mailbox alle.b01");
+    s.console->line(":mailbox ALLE.b01 read 2");
+    s.console->line(":mailbox ../norva.ini");
+    s.console->line(":mailbox ALLE.b01 read 9");
+    ASSERT_TRUE(eventually([&] { return s.errors().find("keine Nachricht 9") != std::string::npos; })) << s.errors();
+    const std::string out = s.errors();
+    EXPECT_NE(out.find("ALLE.b01\n"), std::string::npos);
+    EXPECT_NE(out.find("1:   1 DL1ABC 01.12.26 10:15 12 Eins\n2:   4 DB0XYZ"), std::string::npos) << out;
+    EXPECT_NE(out.find("kein Verzeichnis ../norva.ini"), std::string::npos);
+    EXPECT_EQ(s.dir.read("readbox.scr"), "**Rem   4 DB0XYZ 02.12.26 11:20 34 Vier\r\nr ALLE 4\r\n**WaitforBoxPrompt\r\n\r\n");
+}
+
+}  // namespace
+}  // namespace norva::test
