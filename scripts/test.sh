@@ -24,7 +24,7 @@ for fuzzer in build-asan/fuzz/fuzz_*; do
   name=$(basename "$fuzzer")
   mkdir -p "build-asan/corpus/$name"
   echo "fuzzing $name"
-  "$fuzzer" -max_total_time="${NORVA_FUZZ_SECONDS:-20}" -print_final_stats=0 \
+  "$fuzzer" -max_total_time="${NORVA_FUZZ_SECONDS:-10}" -print_final_stats=0 \
     "build-asan/corpus/$name" 2>&1 | tail -n 2
 done
 echo "all tests passed"
