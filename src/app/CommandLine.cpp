@@ -20,17 +20,26 @@ CommandLine parseCommandLine(int argc, char** argv) {
             cl.dir = std::filesystem::path(argv[++i]);
         } else if (arg.starts_with("--dir=")) {
             cl.dir = std::filesystem::path(std::string(arg.substr(6)));
+        } else if (arg == "--bus-address" && i + 1 < argc) {
+            cl.busAddress = argv[++i];
+        } else if (arg.starts_with("--bus-address=")) {
+            cl.busAddress = std::string(arg.substr(14));
         } else if (arg.starts_with("-")) {
             cl.error = "unknown option: " + std::string(arg);
+        } else {
+            // A station file to open.
+            cl.files.emplace_back(arg);
         }
-        // A plain argument is a file to open (station files); handled by the desktop program.
     }
     return cl;
 }
 
 const char* usageText() {
-    return "usage: norva [--headless] [--dir DIR] [--trace]\n"
+    return "usage: norva [--headless] [--dir DIR] [--trace] [--bus-address ADDR] [FILE.stn]\n"
            "\n"
+           "  FILE.stn     open this station file (handed to a Norva already running)\n"
+           "  --bus-address ADDR  the D-Bus address of the IPC service (default: the\n"
+           "               session bus, DBUS_SESSION_BUS_ADDRESS)\n"
            "  --dir DIR    program directory holding norva.ini and the logs\n"
            "               (default: the registry file's CurrentDir, else ~/.local/share/norva)\n"
            "  --trace      report every change of a TNC's link (opened, in or out of\n"
@@ -49,7 +58,8 @@ const char* usageText() {
            "  \\e CMD      send CMD to the TNC as a command, like a line started with Esc\n"
            "              (a line starting with the ESC character works too)\n"
            "  ::text      send \":text\"\n"
-           "  :help       list these lines\n"
+           "  :help       list every console line (transfers, scripts, stations, 7Plus,\n"
+           "              the mailbox reader)\n"
            "  other lines are sent as text with CR; UTF-8 is converted to CP437\n";
 }
 

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace norva {
 
@@ -14,6 +15,8 @@ struct CommandLine {
     bool help = false;
     bool trace = false;  // --trace: TNC link-state changes on standard error
     std::optional<std::filesystem::path> dir;
+    std::string busAddress;                // --bus-address: the D-Bus address of the IPC service
+    std::vector<std::string> files;        // plain arguments: station files to open
     std::string error;  // set when the line could not be understood
 };
 

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <ctime>
 
+#include "app/IpcService.h"
 #include "app/StationServices.h"
 #include "platform/ByteStream.h"
 
@@ -109,7 +110,8 @@ int Engine::runTick() {
 }
 
 void Engine::run() {
-    services_ = std::make_unique<StationServices>(ctx_);
+    services_ = std::make_unique<StationServices>(ctx_, config_.busAddress);
+    IpcService& ipc = services_->ipc();
     hostMode_ = std::make_unique<CHostMode>(ctx_);
     hostMode_->createTncs();
 
@@ -124,14 +126,19 @@ void Engine::run() {
         if (clock.monotonicMs() >= nextTick) {
             nextTick = clock.monotonicMs() + runTick();
         }
-        const std::int64_t left = nextTick - clock.monotonicMs();
+        std::int64_t left = nextTick - clock.monotonicMs();
         if (left <= 0) continue;
-        pollfd pfd{wakeFd_, POLLIN, 0};
+        // The bus has its own deadlines (time-outs of calls in flight).
+        if (const int busDue = ipc.timeoutMs(); busDue >= 0 && busDue < left) left = busDue;
+        pollfd pfds[2] = {{wakeFd_, POLLIN, 0}, {ipc.fd(), ipc.events(), 0}};
+        const nfds_t count = ipc.fd() >= 0 ? 2 : 1;
         const timespec ts{static_cast<time_t>(left / 1000), static_cast<long>(left % 1000) * 1'000'000};
-        if (ppoll(&pfd, 1, &ts, nullptr) > 0 && (pfd.revents & POLLIN)) {
+        const int ready = ppoll(pfds, count, &ts, nullptr);
+        if (ready > 0 && (pfds[0].revents & POLLIN)) {
             std::uint64_t drained = 0;
             [[maybe_unused]] auto n = ::read(wakeFd_, &drained, sizeof drained);
         }
+        if (count == 2 && (pfds[1].revents != 0 || ipc.timeoutMs() == 0)) ipc.process();
     }
     runPosted();
     hostMode_->stopAll();

@@ -32,6 +32,8 @@ struct EngineConfig {
     int idleTickMs = 3;  // tick while nothing arrives for a while
     // Link-state changes of the TNCs (open, in/out of sync), when set.
     std::function<void(std::string_view)> trace;
+    // The D-Bus address the IPC service uses; empty: the session bus.
+    std::string busAddress;
 };
 
 class Engine {

@@ -51,6 +51,9 @@ constexpr const char* kConsoleHelp =
     "  :pwd            answer the connected node's password challenge (the answer is shown as \"input\")\n"
     "  :station CALL   show the station file of CALL (or of the call an alias stands for)\n"
     "  :connect ALIAS  connect the station by its script or its connect path\n"
+    "  :decode7p FILE  run 7pluse.sh on a 7Plus part (FILE relative to 7PlusRxDir)\n"
+    "  :mailbox [FILE [MASK]]  the captured DieBox listings, or the messages of one\n"
+    "  :mailbox FILE read N..  write readbox.scr for those messages (\"erase\" for e)\n"
     "  :help           list these lines\n"
     "  other lines are sent to the current channel as text with CR\n"
     "  A relative FILE lies in the directory SendFileDir, BinSendFileDir, BinReadFileDir\n"
@@ -464,6 +467,7 @@ int runHeadless(int argc, char** argv) {
     config.settings.noExtHostMode = profile.getInt("Frame", "NoExtHostMode", 0) != 0;
     config.settings.yield = profile.getInt("Frame", "Yield", 1) != 0;
     config.trace = traceSink(cl);
+    config.busAddress = cl.busAddress;
     Engine engine(config, profile, ui, clock);
     engine.start();
     HeadlessConsole console(engine);

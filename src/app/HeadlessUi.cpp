@@ -82,6 +82,10 @@ void HeadlessUi::insertInput(int slot, std::string_view oemBytes) {
     if (!line.empty()) note("input " + slotLabel(slot) + ": " + oemToUtf8(line));
 }
 
+void HeadlessUi::openStationFile(std::string_view path) {
+    note("*** Stationsdatei " + std::string(path) + ": \":station CALL\" shows it, \":connect CALL\" connects it");
+}
+
 void HeadlessUi::emitLine(int slot, int colourClass, const std::string& utf8) {
     std::fprintf(out_, "%s %d: %s\n", slotLabel(slot).c_str(), colourClass, utf8.c_str());
 }

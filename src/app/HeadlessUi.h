@@ -33,6 +33,7 @@ public:
     void askBinaryReceive(int slot) override;
     // No input pane: the line to send is shown; the operator types it.
     void insertInput(int slot, std::string_view oemBytes) override;
+    void openStationFile(std::string_view path) override;
 
 private:
     // Text of a slot is gathered until a line ends, so a line split across

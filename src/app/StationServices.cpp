@@ -2,6 +2,10 @@
 // the station files kept on every connect, the password answering.
 #include "app/StationServices.h"
 
+#include "app/IpcService.h"
+#include "dde/ChannelDdeCommands.h"
+#include "script/ScriptFiles.h"
+
 #include "channel/ChannelContext.h"
 #include "channel/ChannelHooks.h"
 #include "channel/Gateway.h"
@@ -93,9 +97,47 @@ private:
     const StationPaths& paths_;
 };
 
+// What IPC clients start on a channel: transfers, scripts, the log-off.
+class DdeRunner final : public DdeJobRunner {
+public:
+    explicit DdeRunner(RemoteServer& server) : server_(server) {}
+    bool sendText(CTncChannel& ch, std::string_view oemText) override {
+        auto job = makeMemoryTextJob(ch, std::string(oemText), "DDE", false);
+        return job && ch.setJob(JobSlot::Send, std::move(job));
+    }
+    bool sendFile(CTncChannel& ch, std::string_view path, bool binary) override {
+        const std::filesystem::path file(path);
+        auto job = binary ? makeBinSendJob(ch, file, false) : makeTextFileSendJob(ch, file, false, false);
+        return job && enqueueTransfer(ch, std::move(job));
+    }
+    bool receiveFile(CTncChannel& ch, std::string_view path, bool binary) override {
+        const JobSlot slot = binary ? JobSlot::FileReceive : JobSlot::Capture;
+        if (path.empty()) {
+            if (!ch.job(slot)) return false;
+            ch.destroyJob(slot);
+            return true;
+        }
+        if (ch.job(slot)) return false;
+        auto job = binary ? makeBinReceiveJob(ch, std::filesystem::path(path), false)
+                          : makeCaptureJob(ch, std::filesystem::path(path), false, true);
+        return job && ch.setJob(slot, std::move(job));
+    }
+    bool script(CTncChannel& ch, std::string_view path) override {
+        if (path.empty()) return stopScript(ch);
+        return !ch.job(JobSlot::Script) && startScript(ch, path);
+    }
+    void logoff(CTncChannel& ch) override { server_.quit(ch); }
+
+private:
+    RemoteServer& server_;
+};
+
 // The jobs every channel makes for itself.
 class StandingJobs final : public ChannelJobFactory {
 public:
+    StandingJobs(IpcService& ipc, DdeJobRunner& runner) : ipc_(ipc), runner_(runner) {}
+    std::unique_ptr<ChannelDdeObject> ddeObject(CTncChannel& ch) override { return ipc_.channelObject(ch, &runner_); }
+
     std::unique_ptr<CChannelJob> captureJob(CTncChannel& ch, std::string_view path) override {
         return makeLogCaptureJob(ch, path);
     }
@@ -106,15 +148,23 @@ public:
         if (ch.number() == 0) return nullptr;
         return std::make_unique<CBoxDirWatcher>(ch);
     }
+
+private:
+    IpcService& ipc_;
+    DdeJobRunner& runner_;
 };
 
 }  // namespace
 
 struct StationServices::Parts {
-    explicit Parts(ChannelContext& ctx)
-        : stationPaths(ctx.profile, ctx.programDir), password([&ctx](std::string_view t) {
+    Parts(ChannelContext& ctx, const std::string& busAddress)
+        : ipc(ctx, busAddress, [&ctx](const std::string& path) { ctx.ui.openStationFile(path); }),
+          stationPaths(ctx.profile, ctx.programDir),
+          password([&ctx](std::string_view t) {
               if (ctx.trace) ctx.trace(t);
           }) {}
+    // First made, last gone: the channels' IPC objects use it until the end.
+    IpcService ipc;
     StationPaths stationPaths;
     StationUpdate stationUpdate{stationPaths};
     PasswordAnswering password;
@@ -122,10 +172,12 @@ struct StationServices::Parts {
     GatewayAdapter gateway;
     MarkerAdapter markers{stationPaths};
     RemoteServer server{transfers, gateway, markers};
-    StandingJobs jobs;
+    DdeRunner ddeRunner{server};
+    StandingJobs jobs{ipc, ddeRunner};
 };
 
-StationServices::StationServices(ChannelContext& ctx) : ctx_(ctx), parts_(std::make_unique<Parts>(ctx)) {
+StationServices::StationServices(ChannelContext& ctx, const std::string& busAddress)
+    : ctx_(ctx), parts_(std::make_unique<Parts>(ctx, busAddress)) {
     ChannelHooks& hooks = ctx_.channels.hooks();
     parts_->stationUpdate.aliases().ensureExists();
     hooks.setStation(&parts_->stationUpdate);
@@ -141,5 +193,7 @@ StationServices::~StationServices() {
     hooks.setStation(nullptr);
     hooks.setPassword(nullptr);
 }
+
+IpcService& StationServices::ipc() { return parts_->ipc; }
 
 }  // namespace norva

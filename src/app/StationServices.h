@@ -6,17 +6,23 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 namespace norva {
 
 struct ChannelContext;
+class IpcService;
 
 class StationServices {
 public:
-    explicit StationServices(ChannelContext& ctx);
+    // busAddress: the D-Bus address of the IPC service (empty: the session bus).
+    StationServices(ChannelContext& ctx, const std::string& busAddress);
     ~StationServices();
     StationServices(const StationServices&) = delete;
     StationServices& operator=(const StationServices&) = delete;
+
+    // The IPC service, for the engine loop.
+    IpcService& ipc();
 
 private:
     struct Parts;

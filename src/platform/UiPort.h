@@ -48,6 +48,9 @@ public:
     // Text for the operator to send, put into a slot's input pane where the
     // editor inserts text (CP437 bytes, CR as line break); nothing is sent.
     virtual void insertInput(int /*slot*/, std::string_view /*oemBytes*/) {}
+    // Another program (the desktop, a second start) asks to open a station
+    // file: the path as given, not yet checked.
+    virtual void openStationFile(std::string_view /*path*/) {}
 };
 
 // A UiPort that forgets everything: for engines nobody watches.

@@ -52,6 +52,8 @@ public:
     static std::string converseStatusTable(const CTncChannel& asker);
     // The //Nodes answer.
     static std::string nodesText(const Profile& profile);
+    // Logs the connected station off (//Quit, and the IPC service's QUIT).
+    void quit(CTncChannel& ch);
 
 private:
     void converseMode(CTncChannel& ch, std::string_view text, std::string_view upper);
@@ -63,7 +65,6 @@ private:
     void connect(CTncChannel& ch, std::string_view destination);
     void joinConverse(CTncChannel& ch);
     void sendHelpFile(CTncChannel& ch, std::string_view name);
-    void quit(CTncChannel& ch);
     void ring(CTncChannel& ch);
     void sys(CTncChannel& ch);
     void sendTable(CTncChannel& ch, std::string text);

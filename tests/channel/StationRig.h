@@ -31,6 +31,7 @@ struct Station {
     TempDir dir;
     RealClock clock;
     Clock* clockOverride = nullptr;  // set before start() to run on another clock
+    std::string busAddress = "unix:path=/nonexistent/norva-test-bus";  // no IPC unless a test gives a bus
     std::unique_ptr<Profile> profile;
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
@@ -51,6 +52,7 @@ struct Station {
         EngineConfig config;
         config.programDir = dir.path();
         config.openStream = openStreamByName;
+        config.busAddress = busAddress;
         engine = std::make_unique<Engine>(config, *profile, ui, clockOverride ? *clockOverride : clock);
         engine->start();
         console = std::make_unique<HeadlessConsole>(*engine, err);
