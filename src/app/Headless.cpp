@@ -14,6 +14,7 @@
 #include "app/Engine.h"
 #include "app/HeadlessUi.h"
 #include "app/MailboxConsole.h"
+#include "app/SingleInstance.h"
 #include "app/StationConsole.h"
 #include "channel/ChannelRegistry.h"
 #include "channel/ChannelSettings.h"
@@ -452,6 +453,11 @@ int runHeadless(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
 
     Profile profile(dir.dir / "norva.ini");
+    if (handOffToRunningNorva(cl.busAddress, profile.getString("Frame", "MyName", "norva"),
+                              {cl.files.begin(), cl.files.end()})) {
+        std::fprintf(stderr, "norva: handed to the Norva already running\n");
+        return 0;
+    }
     RealClock clock;
     HeadlessUi ui;
     SystemLog log(dir.dir, clock);

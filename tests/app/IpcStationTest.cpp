@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "channel/StationRig.h"
+#include "app/SingleInstance.h"
 #include "dde/PrivateBus.h"
 
 namespace norva::test {
@@ -66,6 +67,27 @@ TEST(IpcStation, WithoutABusTheStationRunsAndSaysSoOnce) {
     const std::string log = s.dir.read("system.log");
     const auto first = log.find("IPC service off: ");
     EXPECT_EQ(log.find("IPC service off: ", first + 1), std::string::npos);
+}
+
+}  // namespace
+}  // namespace norva::test
+
+namespace norva::test {
+namespace {
+
+TEST(IpcStation, ASecondStartHandsItsStationFileToTheRunningNorva) {
+    PrivateBus bus;
+    if (!bus.ok()) GTEST_SKIP() << "no dbus-daemon";
+    EXPECT_FALSE(handOffToRunningNorva(bus.address(), "norva", {"/tmp/a.stn"}, 500)) << "nobody runs yet";
+    Station s;
+    s.busAddress = bus.address();
+    s.start("", "DA1AAA");
+    ASSERT_TRUE(eventually([&] { return s.dir.read("system.log").find("IPC service on") != std::string::npos; }));
+    EXPECT_TRUE(handOffToRunningNorva(bus.address(), "norva", {"/tmp/my station.stn"}));
+    EXPECT_TRUE(eventually([&] { return s.errors().find("*** Stationsdatei /tmp/my station.stn") != std::string::npos; }))
+        << s.errors();
+    EXPECT_FALSE(handOffToRunningNorva(bus.address(), "other", {"/tmp/a.stn"}, 500)) << "another station's name";
+    EXPECT_FALSE(handOffToRunningNorva("unix:path=/nonexistent/bus", "norva", {"/tmp/a.stn"}, 500));
 }
 
 }  // namespace
