@@ -17,6 +17,12 @@ ChannelDdeLinks* linksOf(const CTncChannel& channel) {
     return dde ? dde->links() : nullptr;
 }
 
+// Connected by the TNC's status, and not disconnected since by the link
+// texts (the status lags behind a disconnect).
+bool connectedNow(const CLinkState& state) {
+    return state.linkStateValue() >= kConnectedLinkState && !state.destCall().empty();
+}
+
 }  // namespace
 
 std::string travoLinkText(int tnc, int channel) { return "Travo " + ddeCommandTopic(tnc, channel); }
@@ -33,8 +39,11 @@ int CTravoHook::tick() {
     ChannelDdeLinks* links = linksOf(channel_);
     if (!links) return 1;
     if (channel_.tnc().context().clock.monotonicMs() - createdMs_ <= kDelayMs) return 1;
+    // The connect text arrives before the TNC's status says connected: the
+    // one try per connection waits for that status instead of being used up.
+    if (!connectedNow(state)) return 1;
     state.setCompanionMark(true);
-    if (links->exists(text_) || state.linkStateValue() < kConnectedLinkState) return 1;
+    if (links->exists(text_)) return 1;
     if (!probe_) {
         links->open(text_);
         return 1;
@@ -51,7 +60,7 @@ int CTravoHook::tick() {
 void CTravoHook::open() {
     // The connection may have ended (the mark cleared) while the bus answered.
     CLinkState& state = channel_.linkState();
-    if (!state.companionMark() || state.linkStateValue() < kConnectedLinkState) return;
+    if (!state.companionMark() || !connectedNow(state)) return;
     ChannelDdeLinks* links = linksOf(channel_);
     if (links && !links->exists(text_)) links->open(text_);
 }

@@ -1,8 +1,8 @@
 // CTravoHook: feeds the companion monitor program ("Travo") with a
-// channel's traffic. Some seconds after the channel is set up, and once per
-// connection, it opens the channel's outgoing link to the service "Travo"
-// on the topic named after the channel; from then on the link forwards the
-// channel's lines like any other. Without a companion program on the bus
+// channel's traffic. Some seconds after the channel is set up, once per
+// connection and once the TNC reports it connected, it opens the channel's
+// outgoing link to the service "Travo" on the topic named after the channel;
+// from then on the link forwards the channel's lines like any other. Without a companion program on the bus
 // nothing happens: the hook asks quietly whether the service is there and
 // opens the link (with its usual notices) only when it is.
 #pragma once
