@@ -24,6 +24,7 @@
 #include "gui/EngineLink.h"
 #include "gui/MainFrame.h"
 #include "gui/QtUiPort.h"
+#include "gui/StationCommands.h"
 #include "platform/Profile.h"
 #include "platform/ProgramDir.h"
 #include "platform/SystemLog.h"
@@ -108,6 +109,11 @@ bool DesktopSession::start() {
     frame_->bringTopLinkToFront();
     frame_->showStartMessages(messages_);
     started_ = true;
+    if (!options_.openFiles.empty())
+        QTimer::singleShot(0, frame_.get(), [this] {
+            for (const auto& file : options_.openFiles)
+                frame_->stations().openStationFile(file);
+        });
     return true;
 }
 
@@ -221,7 +227,8 @@ int runDesktop(int argc, char** argv) {
         return 1;
     }
     StopSignals stopSignals;
-    DesktopSession session({dir.dir, true, {}, traceSink(cl)});
+    // After QApplication took its own options out of argv.
+    DesktopSession session({dir.dir, true, {}, traceSink(cl), stationFilesOnCommandLine(argc, argv)});
     if (!session.start())
         return 1;
     QObject::connect(&stopSignals, &StopSignals::received, session.mainFrame(),

@@ -11,6 +11,7 @@
 // std
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 // Qt
 #include <QObject>
@@ -36,6 +37,7 @@ struct DesktopOptions {
     bool showSplash = true;  // the start-up picture when ShowBitmap is set
     StreamOpener openStream;  // default: the real ports
     std::function<void(std::string_view)> trace = {};  // TNC link-state changes (--trace)
+    std::vector<std::filesystem::path> openFiles = {};  // station files opened once the program runs
 };
 
 class DesktopSession : public QObject {

@@ -9,6 +9,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QToolButton>
+#include <QUrl>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -26,6 +31,7 @@
 #include "gui/SoundPlayer.h"
 #include "gui/StatusBar.h"
 #include "gui/ScriptCommands.h"
+#include "gui/StationCommands.h"
 #include "gui/TransferCommands.h"
 #include "gui/TransferStatusWindow.h"
 #include "gui/UserMenuCommands.h"
@@ -52,6 +58,11 @@ CMainFrame::CMainFrame(Profile& profile, AppSettings& settings, std::filesystem:
     scripts_ = std::make_unique<ScriptCommands>(nullptr, profile_, programDir_.string(), this);
     menus_ = std::make_unique<UserMenuCommands>(nullptr, profile_, programDir_, scripts_.get(),
                                                 [this] { return topLinkWindow() ? topLink() : -1; }, this);
+    stations_ = std::make_unique<StationCommands>(nullptr, profile_, programDir_, scripts_.get(), this);
+    stations_->setScriptEditor([this] { editScript(); });
+    stations_->setChannelActivator([this](int slot) { activateChannel(slot); });
+    stations_->setTopLinkSource([this] { return topLink(); });
+    setAcceptDrops(true);
     connect(menus_.get(), &UserMenuCommands::problems, this,
             [this](const QString& text) { statusBar()->showMessage(text, 8000); });
     sounds_->setSoundOn(settings_.frame.sound != 0);
@@ -75,6 +86,7 @@ void CMainFrame::setEngine(EngineLink* engine) {
     transfers_->setEngine(engine);
     scripts_->setEngine(engine);
     menus_->setEngine(engine);
+    stations_->setEngine(engine);
     if (!engine_)
         return;
     engine_->setTopLink(settings_.frame.topLink);
@@ -105,6 +117,8 @@ void CMainFrame::buildBars() {
     addToolBar(Qt::TopToolBarArea, channelBar_);
     connect(channelBar_, &CNorvaChannelBar::channelChosen, this, &CMainFrame::activateChannel);
     statusBar_ = new CNorvaStatusBar(this);
+    connect(statusBar_->nodeButton(), &QToolButton::clicked, this,
+            [this] { stations_->chooseEntryNode(settings_.frame.topLink); });
     addToolBar(Qt::BottomToolBarArea, statusBar_);
     insertLabel_ = new QLabel("INS");
     insertLabel_->setMinimumWidth(fontMetrics().horizontalAdvance("OVR") + 10);
@@ -273,6 +287,40 @@ void CMainFrame::becameTopLink(int slot) {
                          QString("%1/%2").arg((slot - 1) / 21 + 1).arg((slot - 1) % 21));
     if (engine_)
         engine_->setTopLink(slot);
+    if (stations_)
+        stations_->topLinkChanged(slot);
+}
+
+namespace {
+// The local .stn files of a drag.
+std::vector<std::filesystem::path> droppedStationFiles(const QMimeData* data) {
+    std::vector<std::filesystem::path> files;
+    if (data)
+        for (const QUrl& url : data->urls())
+            if (url.isLocalFile() && url.toLocalFile().endsWith(".stn", Qt::CaseInsensitive))
+                files.emplace_back(url.toLocalFile().toStdString());
+    return files;
+}
+}  // namespace
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+    if (!droppedStationFiles(event->mimeData()).empty())
+        event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+    const auto files = droppedStationFiles(event->mimeData());
+    if (files.empty())
+        return;
+    event->acceptProposedAction();
+    // Opened after the drop has ended: the questions are modal.
+    QMetaObject::invokeMethod(
+        this,
+        [this, files] {
+            for (const auto& file : files)
+                stations_->openStationFile(file);
+        },
+        Qt::QueuedConnection);
 }
 
 void CMainFrame::changeEvent(QEvent* event) {

@@ -42,6 +42,7 @@ class FindDialog;
 class Profile;
 class SoundPlayer;
 class ScriptCommands;
+class StationCommands;
 class TransferCommands;
 class UserMenuCommands;
 
@@ -150,6 +151,8 @@ public:
     ScriptCommands& scripts() { return *scripts_; }
     // The four user menus (run, connect, TNC commands, texts).
     UserMenuCommands& userMenus() { return *menus_; }
+    // The station window, station files opened from outside, the entry nodes.
+    StationCommands& stations() { return *stations_; }
     // A colour or font change: every pane repaints.
     void styleChanged();
 
@@ -166,6 +169,9 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    // .stn files dropped on the window are opened as from outside.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void buildMenus();
@@ -201,6 +207,7 @@ private:
     std::unique_ptr<TransferCommands> transfers_;
     std::unique_ptr<ScriptCommands> scripts_;
     std::unique_ptr<UserMenuCommands> menus_;
+    std::unique_ptr<StationCommands> stations_;
     QPointer<TransferStatusWindow> transferStatus_;
     bool askOnClose_ = true;
     bool closingDone_ = false;

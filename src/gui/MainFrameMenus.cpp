@@ -31,6 +31,7 @@
 #include "gui/PaneViews.h"
 #include "gui/SettingsDialogs.h"
 #include "gui/SoundPlayer.h"
+#include "gui/StationCommands.h"
 #include "gui/StatusBar.h"
 #include "gui/TncDialogs.h"
 #include "gui/ScriptCommands.h"
@@ -82,7 +83,7 @@ void CMainFrame::buildMenus() {
     QMenuBar* bar = menuBar();
 
     QMenu* file = bar->addMenu("&Datei");
-    addLater(file, "Neue Station...");
+    addCommand(file, "Neue Station...", "newStation", this, [this] { stations_->showWindow(); });
     file->addSeparator();
     addCommand(file, "&Drucken...", "print", this, [this] { printSelection(); },
                QKeySequence::Print);

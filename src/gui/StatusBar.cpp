@@ -34,7 +34,8 @@ CNorvaStatusBar::CNorvaStatusBar(QWidget* parent) : QToolBar(parent) {
     addWidget(at(F::DefaultNode));
     nodeButton_ = new QToolButton;
     nodeButton_->setText("V");
-    nodeButton_->setEnabled(false);
+    nodeButton_->setObjectName("nodeButton");
+    nodeButton_->setToolTip("Einstiegsknoten auswählen");
     addWidget(nodeButton_);
     addWidget(at(F::LinkState));
     addWidget(at(F::Counters));

@@ -24,7 +24,7 @@ public:
 
     void setField(StatusField field, const QString& text);
     QString field(StatusField field) const;
-    // The "V" button: choosing the entry node comes with the connect scripts.
+    // The "V" button: "Einstiegsknoten auswählen" for the active channel.
     QToolButton* nodeButton() const { return nodeButton_; }
 
 private:
