@@ -9,6 +9,7 @@
 #include "FakeMap.h"
 #include "channel/ChannelRig.h"
 #include "map/MapLinkJob.h"
+#include "map/MapMenu.h"
 #include "map/MapProgram.h"
 #include "map/StationInfoCache.h"
 
@@ -246,6 +247,95 @@ TEST_F(MapLinkJobTest, StationInformationIsAskedOnceAndKeptWithinBounds) {
     EXPECT_EQ(cache->stationInfo("DL9NEW"), "");
     EXPECT_FALSE(cache->asking());
     EXPECT_EQ(map.executes.size(), before);
+}
+
+}  // namespace
+}  // namespace norva::test
+
+namespace norva::test {
+namespace {
+
+// The operator's map commands (run on the engine thread).
+class MapMenuTest : public MapLinkJobTest {
+protected:
+    bool found(std::function<void(MapFound)> op) {
+        int result = -1;
+        op([&](bool f) { result = f ? 1 : 0; });
+        EXPECT_TRUE(serve([&] { return result >= 0; }));
+        return result == 1;
+    }
+    std::string text(std::function<void(std::function<void(std::string)>)> op) {
+        std::string out = "\x01";
+        op([&](std::string r) { out = std::move(r); });
+        EXPECT_TRUE(serve([&] { return out != "\x01"; }));
+        return out;
+    }
+};
+
+TEST_F(MapMenuTest, StationZeigenShowsTheClipboardsCallOrItsAliasesCall) {
+    // KartexDde off at start: the command still tries.
+    program->availability() = MapAvailability(false);
+    EXPECT_FALSE(found([&](MapFound d) { showClipboardStation(*program, "db0abc", d); }));
+    EXPECT_EQ(notices.size(), 1u);
+    EXPECT_FALSE(program->availability().available());
+
+    startMap();
+    EXPECT_TRUE(found([&](MapFound d) { showClipboardStation(*program, " xyznod ", d); }));
+    EXPECT_TRUE(found([&](MapFound d) { showClipboardStation(*program, "not a call", d); }));
+    EXPECT_TRUE(program->availability().available());
+    EXPECT_EQ(drawn(), (Strings{"SelStn:DB0XYZ", "MarkStn:DB0XYZ"}));
+    EXPECT_EQ(client->pending(), 0u);
+}
+
+TEST_F(MapMenuTest, AktuelleRouteAnzeigenDrawsFromTheEntryNodeToTheDestination) {
+    startMap();
+    // Not connected: the map is reached, nothing is drawn.
+    EXPECT_TRUE(found([&](MapFound d) { showCurrentRoute(*program, &ch(2), d); }));
+    EXPECT_TRUE(found([&](MapFound d) { showCurrentRoute(*program, nullptr, d); }));
+    EXPECT_TRUE(drawn().empty());
+
+    ch(2).textOut("* C DB0NOD", kKindCommand, false);
+    status(2, "(2) CONNECTED to DB0NOD");
+    ch(2).textOut("c xyznod\r", kKindInfo, false);
+    info(2, "*** connected to XYZNOD:DB0XYZ\r");
+    rig.lAnswers[2] = "0 0 0 0 0 4";
+    for (int i = 0; i < 5; ++i) ch(2).poll(PollMode::StatusOnly);
+    settle(2);
+    map.executes.clear();
+    map.routes["DB0NOD,DB0XYZ"] = "DB0NOD,DB0XYZ";
+    EXPECT_TRUE(found([&](MapFound d) { showCurrentRoute(*program, &ch(2), d); }));
+    EXPECT_EQ(drawn(), (Strings{"GetRoute:DB0NOD,DB0XYZ", "SelStn:DB0NOD", "MarkStn:DB0NOD",
+                                "DrawLink:DB0NOD,DB0XYZ", "SelStn:DB0NOD", "MarkStn:DB0NOD", "MarkStn:DB0XYZ",
+                                "SelStn:DB0XYZ", "MarkStn:DB0XYZ"}));
+}
+
+TEST_F(MapMenuTest, TheRouteDialogsConversationLooksAndShowsRoutes) {
+    RouteSession session(*program);
+    EXPECT_FALSE(found([&](MapFound d) { session.open(d); }));
+    startMap();
+    EXPECT_TRUE(found([&](MapFound d) { session.open(d); }));
+    map.station = "db0sel";
+    EXPECT_EQ(text([&](auto d) { session.lookStation(d); }), "DB0SEL");
+    // A question still open is not asked twice.
+    int answers = 0;
+    session.lookStation([&](std::string) { ++answers; });
+    session.lookStation([&](std::string) { ++answers; });
+    ASSERT_TRUE(serve([&] { return answers > 0; }));
+    serve([] { return false; }, 100);
+    EXPECT_EQ(answers, 1);
+
+    // An error shows nothing at all; a route is drawn, marked and its end shown.
+    map.executes.clear();
+    EXPECT_EQ(text([&](auto d) { session.showRoute("db0aaa", "db0nix", d); }), "Fehler: keinen Weg gefunden.");
+    EXPECT_EQ(map.executes, (Strings{"GetRoute:DB0AAA,DB0NIX"}));
+    map.executes.clear();
+    map.routes["DB0AAA,DB0BBB"] = "DB0AAA,DB0BBB";
+    EXPECT_EQ(text([&](auto d) { session.showRoute("db0aaa", "db0bbb", d); }), "DB0AAA,DB0BBB");
+    EXPECT_EQ(map.executes, (Strings{"GetRoute:DB0AAA,DB0BBB", "SelStn:DB0AAA", "MarkStn:DB0AAA",
+                                     "DrawLink:DB0AAA,DB0BBB", "SelStn:DB0AAA", "MarkStn:DB0AAA",
+                                     "MarkStn:DB0BBB", "SelStn:DB0BBB", "MarkStn:DB0BBB"}));
+    session.close();
+    EXPECT_FALSE(session.connected());
 }
 
 }  // namespace
