@@ -54,8 +54,8 @@ StationWindow::StationWindow(StationCommands& commands, QWidget* parent)
     addLine(grid, 3, 0, "Letzter Login:", "lastLogin");
     addLine(grid, 3, 2, "Sysop:", "sysop");
     // The long texts span both columns.
-    grid->addWidget(addLine(grid, 4, 0, "Connect Befehl:", "connectCommand"), 4, 1, 1, 3);
-    grid->addWidget(addLine(grid, 5, 0, "Kommentar:", "comment"), 5, 1, 1, 3);
+    addLine(grid, 4, 0, "Connect Befehl:", "connectCommand", 3);
+    addLine(grid, 5, 0, "Kommentar:", "comment", 3);
 
     auto combo = [&](int row, int column, const QString& label, const char* name) {
         auto* box = new QComboBox;
@@ -110,12 +110,15 @@ StationWindow::StationWindow(StationCommands& commands, QWidget* parent)
     }
 }
 
-QLineEdit* StationWindow::addLine(QGridLayout* grid, int row, int column, const QString& label, const char* name) {
+QLineEdit* StationWindow::addLine(QGridLayout* grid, int row, int column, const QString& label, const char* name,
+                                  int span) {
     auto* edit = new QLineEdit;
     edit->setObjectName(name);
     edit->setMaxLength(static_cast<int>(kStationValueLimit));
+    // Room for a login time or a name without scrolling.
+    edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QString(20, 'x')));
     grid->addWidget(new QLabel(label), row, column);
-    grid->addWidget(edit, row, column + 1);
+    grid->addWidget(edit, row, column + 1, 1, span);
     return edit;
 }
 

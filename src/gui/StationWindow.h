@@ -61,7 +61,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    QLineEdit* addLine(QGridLayout* grid, int row, int column, const QString& label, const char* name);
+    QLineEdit* addLine(QGridLayout* grid, int row, int column, const QString& label, const char* name,
+                       int span = 1);
     void buildButtons(QVBoxLayout* column);
     void resetFields();
     void showRecord(const StationRecord& r);
