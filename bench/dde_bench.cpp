@@ -22,7 +22,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <array>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -55,7 +57,9 @@ namespace {
 constexpr const char* kBusName = "org.norva.Bench";
 constexpr const char* kTopicPath = "/org/norva/topic/01/00";
 constexpr const char* kInterface = "org.norva.Dde";
-constexpr int kLatencySamples = 400;
+// Latency probes: blocks of this many, alternately without and with the subscriber.
+constexpr int kLatencyBlock = 50;
+constexpr int kLatencyBlocks = 16;
 // Monitor items the simulator holds at most during the flood: the engine
 // reads as fast as it can, and the simulator never drops one.
 constexpr std::size_t kFloodBacklog = 256;
@@ -186,6 +190,7 @@ private:
 };
 
 // The subscriber: its own sd-bus connection, used only on its own thread.
+// Other threads switch its advise on and off through setAdvised().
 class Subscriber {
 public:
     Subscriber(std::string address, std::string item) : address_(std::move(address)), item_(std::move(item)) {}
@@ -201,8 +206,19 @@ public:
         return result.get();
     }
     void stop() {
-        running_ = false;
+        {
+            std::lock_guard lock(mutex_);
+            running_ = false;
+        }
         if (thread_.joinable()) thread_.join();
+    }
+    // Advise or Unadvise, done by the client thread; false when the call failed.
+    bool setAdvised(bool on) {
+        std::unique_lock lock(mutex_);
+        want_ = on;
+        applied_ = false;
+        changed_.wait(lock, [this] { return applied_ || !running_; });
+        return applied_ && callOk_;
     }
 
     Arrivals arrivals;
@@ -222,6 +238,15 @@ private:
         return 0;
     }
 
+    std::string call(sd_bus* bus, const char* method) {
+        sd_bus_error error = SD_BUS_ERROR_NULL;
+        const int r =
+            sd_bus_call_method(bus, kBusName, kTopicPath, kInterface, method, &error, nullptr, "s", item_.c_str());
+        std::string why = r < 0 ? std::string(method) + ": " + (error.message ? error.message : "failed") : "";
+        sd_bus_error_free(&error);
+        return why;
+    }
+
     std::string connect(sd_bus*& bus, sd_bus_slot*& slot) {
         if (sd_bus_new(&bus) < 0) return "sd_bus_new failed";
         sd_bus_set_address(bus, address_.c_str());
@@ -230,23 +255,40 @@ private:
         if (const int r = sd_bus_match_signal(bus, &slot, nullptr, kTopicPath, kInterface, "Changed", onChanged, this);
             r < 0)
             return std::string("match refused: ") + std::strerror(-r);
-        sd_bus_error error = SD_BUS_ERROR_NULL;
-        const int r = sd_bus_call_method(bus, kBusName, kTopicPath, kInterface, "Advise", &error, nullptr, "s",
-                                         item_.c_str());
-        std::string why = r < 0 ? std::string("Advise: ") + (error.message ? error.message : "failed") : "";
-        sd_bus_error_free(&error);
-        return why;
+        return call(bus, "Advise");
     }
 
-    void run(std::promise<std::string>& advised) {
+    // Runs a change of setAdvised(); false once the thread is to end.
+    bool applyWanted(sd_bus* bus) {
+        std::unique_lock lock(mutex_);
+        if (!running_) return false;
+        if (applied_) return true;
+        const bool on = want_;
+        lock.unlock();
+        const bool ok = on == advised_ || call(bus, on ? "Advise" : "Unadvise").empty();
+        lock.lock();
+        if (ok) advised_ = on;
+        callOk_ = ok;
+        applied_ = true;
+        changed_.notify_all();
+        return true;
+    }
+
+    void run(std::promise<std::string>& started) {
         sd_bus* bus = nullptr;
         sd_bus_slot* slot = nullptr;
         const std::string why = connect(bus, slot);
-        advised.set_value(why);
-        while (why.empty() && running_) {
+        advised_ = why.empty();
+        started.set_value(why);
+        while (why.empty() && applyWanted(bus)) {
             const int r = sd_bus_process(bus, nullptr);
             if (r < 0) break;
-            if (r == 0) sd_bus_wait(bus, 50'000);
+            if (r == 0) sd_bus_wait(bus, 20'000);
+        }
+        {
+            std::lock_guard lock(mutex_);
+            running_ = false;
+            changed_.notify_all();
         }
         sd_bus_slot_unref(slot);
         if (bus) sd_bus_flush_close_unref(bus);
@@ -255,23 +297,37 @@ private:
     std::string address_;
     std::string item_;
     std::thread thread_;
-    std::atomic<bool> running_{true};
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool running_ = true;
+    bool want_ = true;
+    bool applied_ = true;
+    bool callOk_ = true;
+    bool advised_ = false;  // client thread only
 };
 
 struct LatencyResult {
     std::vector<double> uiMs;
     std::vector<double> busMs;
     int lost = 0;
+    int samples = 0;
 };
 
-// Paced single frames, each with its "seq N" in the info.
-LatencyResult measureLatency(tncsim::PtyServer& server, TimingUi& ui, Subscriber* sub) {
-    ui.arrivals.reset(kLatencySamples);
-    if (sub) sub->arrivals.reset(kLatencySamples);
-    std::vector<std::int64_t> queued(kLatencySamples, 0);
+// Paced single frames, each with its "seq N" in the info, in blocks that
+// alternate between no subscriber and one: the machine's load then weighs
+// on both alike. [0]: not advised, [1]: advised.
+std::array<LatencyResult, 2> measureLatency(tncsim::PtyServer& server, TimingUi& ui, Subscriber& sub) {
+    constexpr int kTotal = kLatencyBlocks * kLatencyBlock;
+    ui.arrivals.reset(kTotal);
+    sub.arrivals.reset(kTotal);
+    std::vector<std::int64_t> queued(kTotal, 0);
     std::mt19937 rng(11);
     std::uniform_int_distribution<int> gap(2000, 12000);  // microseconds
-    for (int i = 0; i < kLatencySamples; ++i) {
+    for (int i = 0; i < kTotal; ++i) {
+        if (i % kLatencyBlock == 0) {
+            if (!sub.setAdvised((i / kLatencyBlock) % 2 == 1)) std::fprintf(stderr, "Advise/Unadvise failed\n");
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
         const std::string info = "seq " + std::to_string(i) + " latency probe\r";
         server.withTnc([&](tncsim::SimTnc& t) {
             queued[static_cast<std::size_t>(i)] = nowNs();
@@ -284,19 +340,20 @@ LatencyResult measureLatency(tncsim::PtyServer& server, TimingUi& ui, Subscriber
         std::this_thread::sleep_for(std::chrono::microseconds(gap(rng)));
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    LatencyResult result;
-    auto collect = [&](Arrivals& a, std::vector<double>& out, bool countLost) {
-        std::lock_guard lock(a.mutex);
-        for (std::size_t i = 0; i < queued.size(); ++i) {
-            if (a.seq[i] == 0) {
-                if (countLost) ++result.lost;
-                continue;
-            }
-            out.push_back(static_cast<double>(a.seq[i] - queued[i]) / 1e6);
-        }
-    };
-    collect(ui.arrivals, result.uiMs, true);
-    if (sub) collect(sub->arrivals, result.busMs, false);
+    std::array<LatencyResult, 2> result;
+    std::lock_guard uiLock(ui.arrivals.mutex);
+    std::lock_guard busLock(sub.arrivals.mutex);
+    for (std::size_t i = 0; i < queued.size(); ++i) {
+        const std::size_t state = (i / kLatencyBlock) % 2;
+        LatencyResult& r = result[state];
+        ++r.samples;
+        if (ui.arrivals.seq[i] == 0)
+            ++r.lost;
+        else
+            r.uiMs.push_back(static_cast<double>(ui.arrivals.seq[i] - queued[i]) / 1e6);
+        if (state == 1 && sub.arrivals.seq[i] != 0)
+            r.busMs.push_back(static_cast<double>(sub.arrivals.seq[i] - queued[i]) / 1e6);
+    }
     return result;
 }
 
@@ -370,20 +427,19 @@ std::size_t parseSize(const char* arg) {
 
 void printLatency(const char* what, const LatencyResult& r) {
     std::printf("  %s: queue -> output pane p50 %.2f ms, p99 %.2f ms, max %.2f ms, lost %d of %d\n", what,
-                percentile(r.uiMs, 0.5), percentile(r.uiMs, 0.99), percentile(r.uiMs, 1.0), r.lost,
-                kLatencySamples);
+                percentile(r.uiMs, 0.5), percentile(r.uiMs, 0.99), percentile(r.uiMs, 1.0), r.lost, r.samples);
     if (!r.busMs.empty())
         std::printf("  %*s  queue -> client signal p50 %.2f ms, p99 %.2f ms, max %.2f ms, received %zu of %d\n",
                     static_cast<int>(std::string_view(what).size()), "", percentile(r.busMs, 0.5),
-                    percentile(r.busMs, 0.99), percentile(r.busMs, 1.0), r.busMs.size(), kLatencySamples);
+                    percentile(r.busMs, 0.99), percentile(r.busMs, 1.0), r.busMs.size(), r.samples);
 }
 
 void printFlood(const char* what, const FloodResult& r, std::size_t bytes) {
     const double mb = static_cast<double>(bytes) / (1024.0 * 1024.0);
     std::printf("  %s: %d frames (%.2f MB of info) in %.2f s: %.0f frames/s, %.0f kB/s into the channel, "
-                "engine CPU %.2f of a core%s\n",
+                "engine CPU %.2f of a core, %.0f us per frame%s\n",
                 what, r.frames, mb, r.seconds, r.frames / r.seconds, static_cast<double>(bytes) / 1024.0 / r.seconds,
-                r.cpuSeconds / r.seconds, r.complete ? "" : " (INCOMPLETE)");
+                r.cpuSeconds / r.seconds, r.cpuSeconds * 1e6 / r.frames, r.complete ? "" : " (INCOMPLETE)");
 }
 
 void printSubscriber(const FloodResult& r) {
@@ -402,8 +458,8 @@ void printSubscriber(const FloodResult& r) {
                     share, records);
 }
 
-// Flood alone, latency alone, then the same with one subscriber; the two
-// latency runs are back to back so the machine's load drifts least between them.
+// The engine's rate alone, latency without and with the subscriber, then the
+// full flood to the subscriber.
 int runPhases(tncsim::PtyServer& server, Engine& engine, TimingUi& ui, const std::string& address,
               std::size_t floodBytes) {
     std::printf("IPC service under a monitor flood (topic 01/00, private dbus-daemon)\n");
@@ -412,16 +468,17 @@ int runPhases(tncsim::PtyServer& server, Engine& engine, TimingUi& ui, const std
     std::printf("(a) flood, no subscriber:\n");
     const FloodResult alone = flood(server, engine, ui, nullptr, aloneBytes, 1);
     printFlood("no subscriber ", alone, aloneBytes);
-    std::printf("(b) latency, %d paced monitor frames each:\n", kLatencySamples);
-    const LatencyResult quiet = measureLatency(server, ui, nullptr);
-    printLatency("no subscriber ", quiet);
 
     Subscriber sub(address, "ALL");
     if (const std::string why = sub.start(); !why.empty()) {
         std::fprintf(stderr, "subscriber: %s\n", why.c_str());
         return 1;
     }
-    const LatencyResult busy = measureLatency(server, ui, &sub);
+    std::printf("(b) latency, paced monitor frames in blocks of %d, alternately without and with the "
+                "subscriber advised:\n",
+                kLatencyBlock);
+    const auto [quiet, busy] = measureLatency(server, ui, sub);
+    printLatency("no subscriber ", quiet);
     printLatency("one subscriber", busy);
     const double p50q = percentile(quiet.uiMs, 0.5);
     const double p99q = percentile(quiet.uiMs, 0.99);
@@ -430,11 +487,13 @@ int runPhases(tncsim::PtyServer& server, Engine& engine, TimingUi& ui, const std
                 p99q > 0 ? percentile(busy.uiMs, 0.99) / p99q : 0.0, percentile(busy.uiMs, 0.99) - p99q);
 
     std::printf("(a) flood, one subscriber:\n");
+    if (!sub.setAdvised(true)) std::fprintf(stderr, "Advise failed\n");
     const FloodResult watched = flood(server, engine, ui, &sub, floodBytes, 2);
     printFlood("one subscriber", watched, floodBytes);
     printSubscriber(watched);
-    std::printf("  frames/s with / without subscriber: ratio %.2f\n",
-                (watched.frames / watched.seconds) / (alone.frames / alone.seconds));
+    std::printf("  with / without subscriber: frames/s ratio %.2f, engine CPU per frame ratio %.2f\n",
+                (watched.frames / watched.seconds) / (alone.frames / alone.seconds),
+                (watched.cpuSeconds / watched.frames) / (alone.cpuSeconds / alone.frames));
     sub.stop();
     return alone.complete && watched.complete && quiet.lost == 0 && busy.lost == 0 ? 0 : 1;
 }
