@@ -3,11 +3,17 @@
 
 // std
 #include <algorithm>
+#include <vector>
 
 // Qt
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QMetaObject>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -44,6 +50,7 @@ StationWindow::StationWindow(StationCommands& commands, QWidget* parent)
     : QWidget(parent, Qt::Window), commands_(commands) {
     setObjectName("StationWindow");
     setAttribute(Qt::WA_DeleteOnClose);
+    setAcceptDrops(true);
     auto* grid = new QGridLayout;
     call_ = addLine(grid, 0, 0, "Rufzeichen:", "call");
     addLine(grid, 0, 2, "Alias:", "alias");
@@ -316,6 +323,39 @@ void StationWindow::updateTitle(int slot) {
         setWindowTitle(QString("%1 / Tnc %2 Channel %3").arg(kTitle).arg(tncOfSlot(slot)).arg(channelOfSlot(slot)));
     else
         setWindowTitle(QString("%1 / offline").arg(kTitle));
+}
+
+namespace {
+bool localFiles(const QMimeData* data) {
+    if (!data)
+        return false;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile())
+            return true;
+    return false;
+}
+}  // namespace
+
+void StationWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (localFiles(event->mimeData()))
+        event->acceptProposedAction();
+}
+
+void StationWindow::dropEvent(QDropEvent* event) {
+    // Opened as from outside, after the drop has ended: the questions are modal.
+    std::vector<std::filesystem::path> files;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            files.emplace_back(url.toLocalFile().toStdString());
+    event->acceptProposedAction();
+    StationCommands* commands = &commands_;
+    QMetaObject::invokeMethod(
+        &commands_,
+        [commands, files] {
+            for (const auto& file : files)
+                commands->openStationFile(file);
+        },
+        Qt::QueuedConnection);
 }
 
 void StationWindow::closeEvent(QCloseEvent* event) {

@@ -59,6 +59,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Files dropped here are opened as from outside, like on the main window.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     QLineEdit* addLine(QGridLayout* grid, int row, int column, const QString& label, const char* name,

@@ -21,6 +21,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QToolButton>
 #include <QUrl>
@@ -379,6 +380,84 @@ TEST_F(StationGuiTest, DroppedStationFileFromElsewhereIsTakenInAfterAsking) {
         EXPECT_EQ(a.texts.size(), 1);
     }
     EXPECT_EQ(stations().window()->field("call")->text(), "DB0NEW");
+}
+
+TEST_F(StationGuiTest, ConnectScriptDialogWritesThePathAndStationListDeletes) {
+    startStation("MaxNodes=5\r\n");
+    dir.write("stations/DB0ABC.stn", kHandWritten);
+    dir.write("stations/DB0XYZ.stn", "[Station]\r\nDestCall=DB0XYZ\r\nConnectCommand=C DB0XYZ-3\r\nLastDestCall=db0abc\r\n");
+    dir.write("stations/DB0BAD.stn", "[Station]\r\nDestCall=DB0BAD\r\nLastDestCall=DB0ABC\r\n");
+    std::vector<FileRequest> asked;
+    std::filesystem::path answer = dir.path() / "scripts" / "out.scr";
+    stations().setFileChooser([&](QWidget*, const FileRequest& r) {
+        asked.push_back(r);
+        return QString::fromStdString(answer.string());
+    });
+    StationWindow* w = openWindow();
+    w->field("call")->setText("DB0XYZ");
+    QString destination;
+    int maxNodes = 0;
+    QStringList boxes;
+    onModal<ConnectScriptDialog>([&](ConnectScriptDialog* d) {
+        destination = d->destination()->text();
+        maxNodes = d->maxNodes()->value();
+        d->maxNodes()->setValue(4);
+        d->findChild<QPushButton*>("create")->click();
+        answer = dir.path() / "scripts" / "bad.scr";
+        d->destination()->setText("DB0BAD");
+        Answers a({QMessageBox::Ok});
+        d->findChild<QPushButton*>("create")->click();
+        boxes = a.texts;
+        d->findChild<QPushButton*>("end")->click();
+    });
+    w->findChild<QPushButton*>("connectScript")->click();
+    EXPECT_EQ(destination, "DB0XYZ");
+    EXPECT_EQ(maxNodes, 5);
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0].title, "Save Script File");
+    EXPECT_EQ(asked[0].proposedName, "db0xyz.scr");
+    EXPECT_EQ(asked[0].defaultSuffix, "scr");
+    EXPECT_EQ(QDir(asked[0].directory).canonicalPath(),
+              QDir(QString::fromStdString((dir.path() / "scripts").string())).canonicalPath());
+    EXPECT_EQ(dir.read("scripts/out.scr"),
+              "**c db0abc\r\n**Waitfor Connected to\r\nc db0xyz-3\r\n**Waitfor Connected to\r\n");
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes[0], "Norva|Fehlerhafte Stations Datei !\rDatei:DB0BAD.STN\r\rFehler:kein Connectbefehl");
+    EXPECT_EQ(dir.read("scripts/bad.scr"), "") << "the chosen file exists and stays empty";
+    EXPECT_EQ(frame()->profile().getInt("Frame", "MaxNodes", 0), 4);
+
+    // The list: Löschen asks and deletes the file (the .pwd stays); OK loads the chosen station.
+    dir.write("DB0BAD.pwd", "[Station]\r\nStationMode=SP\r\n");
+    QStringList listed;
+    onModal<StationListDialog>([&](StationListDialog* d) {
+        EXPECT_EQ(d->windowTitle(), "Station wählen");
+        for (int i = 0; i < d->list()->count(); ++i)
+            listed << d->list()->item(i)->text();
+        d->list()->setCurrentRow(1);
+        Answers a({QMessageBox::Ok});
+        d->findChild<QPushButton*>("delete")->click();
+        boxes = a.texts;
+        d->list()->setCurrentRow(1);
+        d->findChild<QPushButton*>("ok")->click();
+    });
+    w->findChild<QPushButton*>("open")->click();
+    EXPECT_EQ(listed, QStringList({"DB0ABC", "DB0BAD", "DB0XYZ"}));
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes[0], "Norva|Stationdaten löschen ?");
+    EXPECT_FALSE(std::filesystem::exists(stn("DB0BAD.stn")));
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "DB0BAD.pwd"));
+    EXPECT_EQ(w->field("call")->text(), "DB0XYZ");
+    EXPECT_EQ(w->field("connectCommand")->text(), "C DB0XYZ-3");
+
+    // Hello Text: the call's file in HelloTextDir goes to the editor; Online follows TopLink.
+    std::vector<std::filesystem::path> edited;
+    stations().setEditor([&](QWidget*, const std::filesystem::path& f) { edited.push_back(f); return true; });
+    w->findChild<QPushButton*>("helloText")->click();
+    ASSERT_EQ(edited.size(), 1u);
+    EXPECT_EQ(edited[0], dir.path() / "DB0XYZ.txt");
+    w->onlineBox()->setChecked(true);
+    EXPECT_EQ(w->windowTitle(), "Station bearbeiten / Tnc 1 Channel 1");
+    EXPECT_EQ(frame()->profile().getInt("frame", "StationOnline", 0), 1);
 }
 
 TEST(StationScreenshot, StationWindowWithAMailbox) {
