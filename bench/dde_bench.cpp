@@ -4,13 +4,16 @@
 // monitor channel of TNC 1).
 //  (a) a flood of monitor frames (4 MB of info by default) with the client
 //      subscribed: Changed signals and bytes of monitor text per second that
-//      reach the client, against the records the channel received; the same
-//      flood without a subscriber gives the engine's own rate;
+//      reach the client, against the records the channel received; up to
+//      1 MB of the same flood without a subscriber gives the engine's own
+//      rate and CPU per frame;
 //  (b) the engine's added latency: paced single frames, each timed from the
 //      moment the simulator queues it until the engine hands its text to the
-//      output pane (UiPort::appendText, the engine's last step for a record),
-//      p50/p99 without and with the subscriber, and their ratio; with the
-//      subscriber also until the client holds the signal.
+//      output pane (UiPort::appendText, the engine's last step for a record;
+//      the signal, when advised, leaves before that), p50/p99 without and
+//      with the subscriber advised, in alternating blocks, and their ratio;
+//      with the subscriber also until the client holds the signal.
+// No timing is asserted; the exit code says only whether everything arrived.
 // Usage: dde_bench [BYTES[k|M]]   (flood size, default 4M)
 #include <fcntl.h>
 #include <poll.h>
