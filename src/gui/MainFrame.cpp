@@ -411,6 +411,9 @@ void CMainFrame::uiWindowTitle(int slot, const std::string& title) {
     captions_[slot] = title;
     if (CNorvaSplit* window = channelWindow(slot))
         window->setCaption(title);
+    // A new caption may mean a new partner: an online station window shows it.
+    if (slot == settings_.frame.topLink && stations_)
+        stations_->topLinkChanged(slot);
 }
 
 void CMainFrame::uiJumpToEnd(int slot) {

@@ -460,6 +460,37 @@ TEST_F(StationGuiTest, ConnectScriptDialogWritesThePathAndStationListDeletes) {
     EXPECT_EQ(frame()->profile().getInt("frame", "StationOnline", 0), 1);
 }
 
+TEST_F(StationGuiTest, OnlineWindowFollowsTheActiveChannelsPartner) {
+    startStation();
+    dir.write("stations/DB0ABC.stn", kHandWritten);
+    frame()->profile().writeInt("frame", "StationOnline", 1);
+    frame()->activateChannel(2);  // already in front: the connect itself must bring the calls
+    QTest::qWait(50);
+    StationWindow* w = openWindow();
+    EXPECT_EQ(w->windowTitle(), "Station bearbeiten / Tnc 1 Channel 1");
+    EXPECT_EQ(w->field("call")->text(), "");
+    link()->call([](CHostMode& hm) { hm.virtualTnc().queueItem(1, 3, "(1) CONNECTED to DB0ABC"); });
+    ASSERT_TRUE(waitFor([&] { return w->field("call")->text() == "DB0ABC"; }));
+    EXPECT_EQ(w->field("qth")->text(), "Hamburg");
+    // Edits survive the operator clicking back into the same channel.
+    w->field("comment")->setText("in Arbeit");
+    frame()->activateChannel(2);
+    QTest::qWait(100);
+    EXPECT_EQ(w->field("comment")->text(), "in Arbeit");
+}
+
+TEST_F(StationGuiTest, StationFileOnTheCommandLineOpensAfterStart) {
+    std::filesystem::create_directories(dir.path() / "stations");
+    dir.write("norva.ini", "[Frame]\r\nShowBitmap=0\r\nStationOnline=0\r\nStationDir=" +
+                               (dir.path() / "stations").string() + "\r\n");
+    dir.write("stations/DL1XYZ.stn", "[Station]\r\nDestCall=DL1XYZ\r\nSysop=Otto\r\n");
+    session = std::make_unique<DesktopSession>(
+        DesktopOptions{dir.path(), false, {}, {}, {dir.path() / "stations" / "DL1XYZ.stn"}});
+    ASSERT_TRUE(session->start());
+    ASSERT_TRUE(waitFor([this] { return frame()->stations().window() != nullptr; }));
+    EXPECT_EQ(frame()->stations().window()->field("sysop")->text(), "Otto");
+}
+
 TEST(StationScreenshot, StationWindowWithAMailbox) {
     TempDir dir;
     std::filesystem::create_directories(dir.path() / "scripts");
