@@ -13,6 +13,15 @@ namespace {
 
 constexpr std::size_t kScriptStationLimit = 80;
 
+// A call as the map is told it: upper case, without control characters or
+// the comma that separates a command's arguments (calls come from the air).
+std::string mapCall(std::string_view call) {
+    std::string out;
+    for (char c : toUpper(call))
+        if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F && c != ',') out += c;
+    return out;
+}
+
 struct StepRunner : std::enable_shared_from_this<StepRunner> {
     std::vector<Step> steps;
     std::size_t at = 0;
@@ -53,7 +62,7 @@ void runSteps(std::vector<Step> steps, Then done) {
 bool isRouteError(std::string_view result) { return result.find("Fehler") != std::string_view::npos; }
 
 void showStation(CKartexLink& link, std::string_view call, Then done) {
-    const std::string up = toUpper(call);
+    const std::string up = mapCall(call);
     if (up.empty()) {
         done();
         return;
@@ -68,7 +77,7 @@ void showStation(CKartexLink& link, std::string_view call, Then done) {
 }
 
 void markStation(CKartexLink& link, std::string_view call, Then done) {
-    const std::string up = toUpper(call);
+    const std::string up = mapCall(call);
     if (up.empty()) {
         done();
         return;
@@ -81,12 +90,12 @@ void drawLink(CKartexLink& link, std::string_view a, std::string_view b, Then do
         done();
         return;
     }
-    link.execute("DrawLink:" + toUpper(a) + "," + toUpper(b), [done](bool) { done(); });
+    link.execute("DrawLink:" + mapCall(a) + "," + mapCall(b), [done](bool) { done(); });
 }
 
 void getRoute(CKartexLink& link, std::string_view start, std::string_view destination, ThenText done) {
-    const std::string from = toUpper(start);
-    const std::string to = toUpper(destination);
+    const std::string from = mapCall(start);
+    const std::string to = mapCall(destination);
     if (from.empty() || to.empty()) return done(std::string(kRouteNoEnds));
     if (from == to) return done(std::string(kRouteSameEnds));
     if (!link.connected()) return done(std::string(kRouteNoMap));
@@ -149,7 +158,7 @@ void showRouteTo(CKartexLink& link, std::string_view start, std::string_view des
 }
 
 void stationInfo(CKartexLink& link, std::string_view call, ThenText done) {
-    const std::string up = toUpper(call);
+    const std::string up = mapCall(call);
     if (up.empty()) return done({});
     link.execute("GetStnInfo:" + up, [&link, done](bool sent) {
         if (!sent) return done({});

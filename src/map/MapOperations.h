@@ -1,6 +1,7 @@
 // The map commands, built on a conversation's executes and requests, each
 // an asynchronous operation that calls its continuation when it is over
-// (at once when there is nothing to send). Callsigns are sent in upper case.
+// (at once when there is nothing to send). Callsigns are sent in upper case,
+// without control characters and commas.
 #pragma once
 
 #include <functional>

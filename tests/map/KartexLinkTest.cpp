@@ -54,12 +54,14 @@ TEST_F(KartexLinkTest, ShowStationSelectsThenMarksTheCallInUpperCase) {
     run([&](Then d) { showStation(link, "", d); });
     run([&](Then d) { markStation(link, "dl1xyz-3", d); });
     run([&](Then d) { drawLink(link, "db0aaa", "Db0Bbb", d); });
-    EXPECT_EQ(map.executes, (Strings{"MarkStn:DL1XYZ-3", "DrawLink:DB0AAA,DB0BBB"}));
+    // A call from the air cannot split a command's arguments or its line.
+    run([&](Then d) { drawLink(link, "db0\r,aaa", "x\x01y", d); });
+    EXPECT_EQ(map.executes, (Strings{"MarkStn:DL1XYZ-3", "DrawLink:DB0AAA,DB0BBB", "DrawLink:DB0AAA,XY"}));
     // After the conversation ends nothing more is sent.
     link.disconnect();
     run([&](Then d) { showStation(link, "db0abc", d); });
     run([&](Then d) { drawLink(link, "a", "b", d); });
-    EXPECT_EQ(map.executes.size(), 2u);
+    EXPECT_EQ(map.executes.size(), 3u);
 }
 
 TEST_F(KartexLinkTest, RouteQueriesAnswerTheRouteOrTheirErrorTexts) {
