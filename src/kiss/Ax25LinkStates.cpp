@@ -179,6 +179,8 @@ void Ax25Link::stateTimerRecovery(const Event& e) {
             return;
         }
         ++rc_;
+        user_.trace(addressText(me_) + " - " + addressText(peer_) + ": poll " + std::to_string(rc_) + " of " +
+                    std::to_string(params_.n2) + ", T1 " + std::to_string(t1Ms()) + " ms");
         transmitEnquiry();
         return;
     case Ev::Frame: break;
@@ -241,8 +243,11 @@ void Ax25Link::connectedIFrame(const Ax25Frame& f, bool recovery) {
         if (f.pf) {
             enquiryResponse(true);
         } else {
+            // T2 runs from the first frame not yet acknowledged: frames that
+            // follow within it share one RR, and a slow trickle is still
+            // acknowledged in time for the sender's T1.
             ackPending_ = true;
-            t2_ = now_ + params_.t2Ms;  // restarted by each frame, so a burst is acknowledged once
+            if (!t2_) t2_ = now_ + params_.t2Ms;
         }
     } else if (rejectSent_) {
         if (f.pf) enquiryResponse(true);

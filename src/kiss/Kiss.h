@@ -43,6 +43,7 @@ struct KissSettings {
     int t2Ms = 200;                 // acknowledgement delay (@T2, 10 ms units)
     int t3Ms = 180000;              // link check (@T3, 10 ms units)
     int maxIncoming = -1;           // links a caller may open (Y); -1: every channel
+    bool traceFrames = false;       // every frame sent and heard goes to the trace
 };
 
 // One frame, escaped and wrapped in FENDs.

@@ -206,6 +206,7 @@ void KissTnc::radioFrame(std::string_view bytes) {
         trace("kiss: frame of " + std::to_string(bytes.size()) + " bytes dropped: " + decodeErrorText(why));
         return;
     }
+    if (settings_.traceFrames) trace("kiss: heard " + monitorHeader(*f));
     monitorFrame(*f);
     for (const auto& d : f->digis) {
         if (!d.bit) {  // still on its way through the digipeaters
@@ -283,6 +284,7 @@ void KissTnc::answerNoLink(const Ax25Frame& f) {
 }
 
 void KissTnc::transmit(const Ax25Frame& f) {
+    if (settings_.traceFrames) trace("kiss: sent " + monitorHeader(f));
     monitorFrame(f);
     modem_.send(encodeAx25(f));
 }

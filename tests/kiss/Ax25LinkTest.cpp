@@ -226,19 +226,22 @@ TEST(Ax25Link, BurstIsAcknowledgedOnceAndAnswersCarryTheAck) {
     Rig r;
     r.reach(S::Connected);
     r.in(FrameType::I, true, false, 0, 0, "a");
-    r.advance(50);
+    r.advance(40);
     r.in(FrameType::I, true, false, 0, 1, "b");
-    r.advance(50);
+    r.advance(40);
     r.in(FrameType::I, true, false, 0, 2, "c");
-    r.advance(99);
+    r.advance(19);
     EXPECT_EQ(r.frames(), "");
     r.advance(1);
-    EXPECT_EQ(r.frames(), "RR3v");
+    EXPECT_EQ(r.frames(), "RR3v") << "T2 counts from the first frame";
     r.in(FrameType::I, true, false, 0, 3, "d");
+    r.advance(100);
+    EXPECT_EQ(r.frames(), "RR4v");
+    r.in(FrameType::I, true, false, 0, 4, "e");
     r.send("reply");
     r.advance(200);
-    EXPECT_EQ(r.frames(), "I40^") << "the I frame acknowledges, no RR follows";
-    EXPECT_EQ(r.data, "abcd");
+    EXPECT_EQ(r.frames(), "I50^") << "the I frame acknowledges, no RR follows";
+    EXPECT_EQ(r.data, "abcde");
 }
 
 TEST(Ax25Link, RoundTripEstimateSetsT1) {

@@ -100,6 +100,7 @@ struct KissPair {
     std::unique_ptr<kiss::KissTnc> b;
     bool bOnAir = true;
     int lossPercent = 0;  // each KISS frame is lost with this chance, both ways
+    int dupPercent = 0;   // ... or arrives twice
     std::mt19937 rng{7};
     std::uint64_t lost = 0;
 
@@ -128,7 +129,7 @@ struct KissPair {
     }
     // The frames of one direction that survive the loss, KISS-encoded again.
     std::string carry(const std::string& bytes) {
-        if (lossPercent == 0) return bytes;
+        if (lossPercent == 0 && dupPercent == 0) return bytes;
         kiss::KissDecoder d;
         std::vector<kiss::KissFrame> frames;
         d.feed(bytes, frames);
@@ -139,6 +140,7 @@ struct KissPair {
                 continue;
             }
             out += kiss::encodeKiss(f.port, kiss::KissCommand::Data, f.data);
+            if (static_cast<int>(rng() % 100) < dupPercent) out += kiss::encodeKiss(f.port, kiss::KissCommand::Data, f.data);
         }
         return out;
     }

@@ -281,14 +281,19 @@ std::vector<int> linkStatus(const std::string& reply) {
 }
 
 TEST(KissTncFace, DataCrossesALossyRadioWhole) {
-    for (int loss : {10, 30}) {
-        SCOPED_TRACE(loss);
+    for (auto [loss, k, seed] : {std::tuple{10, 4, 1u}, {30, 4, 2u}, {30, 7, 3u}, {30, 7, 4u}, {30, 7, 5u}, {30, 7, 6u}}) {
+        SCOPED_TRACE(std::to_string(loss) + " % loss, k=" + std::to_string(k) + ", seed " + std::to_string(seed));
         KissSettings sa = settings("DA1AAA");
         sa.retries = 20;
+        sa.maxFrame = k;
+        sa.t2Ms = 50;
         KissSettings sb = settings("DB1BBB");
         sb.retries = 20;
+        sb.t2Ms = 50;
         KissPair p(sa, sb);
+        p.rng.seed(seed);
         p.lossPercent = loss;
+        p.dupPercent = 3;
         cmd(*p.a, 1, "C DB1BBB");
         std::string data(20000, '\0');
         for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
@@ -308,6 +313,11 @@ TEST(KissTncFace, DataCrossesALossyRadioWhole) {
         }
         EXPECT_EQ(got.size(), data.size());
         EXPECT_TRUE(got == data);
+        if (got != data) {
+            std::string all;
+            for (auto& t : p.traces) all += t + "\n";
+            std::fprintf(stderr, "%s\n", all.substr(all.size() > 3000 ? all.size() - 3000 : 0).c_str());
+        }
         EXPECT_GT(p.lost, 10u);
     }
 }

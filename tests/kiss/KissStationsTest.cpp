@@ -1,0 +1,195 @@
+// Two whole stations (engine, channels, remote server, #BIN# jobs), each on
+// a KISS TNC reached over TCP, joined by a relay that loses, duplicates and
+// delays frames: a #BIN# file arrives identical at every loss rate, a
+// vanished peer ends in LINK FAILURE, and a restarted modem is reconnected.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "KissRelay.h"
+#include "app/Engine.h"
+#include "app/Headless.h"
+#include "app/HeadlessUi.h"
+#include "channel/ChannelRegistry.h"
+#include "channel/TncChannel.h"
+#include "hostmode/Tnc.h"
+#include "kiss/KissTnc.h"
+#include "platform/ByteStream.h"
+#include "support/Eventually.h"
+#include "support/TempDir.h"
+
+namespace norva::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct KissStation {
+    TempDir dir;
+    RealClock clock;
+    std::unique_ptr<Profile> profile;
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    HeadlessUi ui{out, err};
+    std::unique_ptr<Engine> engine;
+    std::unique_ptr<HeadlessConsole> console;
+    kiss::KissSettings settings = [] {
+        kiss::KissSettings s;
+        s.retries = 10;
+        return s;
+    }();
+    std::mutex mutex;
+    std::string traceText;
+
+    // TNC 1 on a KISS modem at 127.0.0.1:port; the first channels send 256-byte frames.
+    void start(int port, const std::string& call) {
+        dir.write("norva.ini", "[Tnc]\r\n1=1\r\n[1]\r\nTncName=Kiss\r\nChannels=4\r\nComPort=kiss:tcp:127.0.0.1:" +
+                                   std::to_string(port) + "\r\nConnected=1\r\nDelayTime=25\r\nMyCall=" + call +
+                                   "\r\n[Link2]\r\nPacklen=256\r\n[Link3]\r\nPacklen=256\r\n");
+        profile = std::make_unique<Profile>(dir.path() / "norva.ini");
+        settings.myCall = call;
+        settings.channels = 4;
+        settings.maxFrame = 4;
+        settings.t2Ms = 50;
+        settings.frackMs = 1000;
+        settings.traceFrames = true;
+        EngineConfig config;
+        config.trace = [this](std::string_view line) {
+            std::lock_guard lock(mutex);
+            traceText.append(std::to_string(clock.monotonicMs() % 100000) + " ").append(line).push_back('\n');
+        };
+        config.programDir = dir.path();
+        config.openStream = [this](const std::string& name, int baud, std::string* error) {
+            if (kiss::isKissPortName(name))
+                return kiss::openKissTnc(name, baud, settings, clock, error, [this](std::string_view line) {
+                    std::lock_guard lock(mutex);
+                    traceText.append(std::to_string(clock.monotonicMs() % 100000) + " ").append(line).push_back('\n');
+                });
+            return openStreamByName(name, baud, error);
+        };
+        engine = std::make_unique<Engine>(config, *profile, ui, clock);
+        engine->start();
+        console = std::make_unique<HeadlessConsole>(*engine, err);
+    }
+    ~KissStation() {
+        console.reset();
+        if (engine) engine->shutdown();
+        engine.reset();
+        std::fclose(out);
+        std::fclose(err);
+    }
+    template <class F>
+    auto onChannel(int n, F fn) {
+        return engine->call([this, n, fn] {
+            CTncChannel* ch = engine->context().channels.channel(1, n);
+            using R = decltype(fn(*ch));
+            if (!ch) return R{};
+            return fn(*ch);
+        });
+    }
+    bool tncOpen() {
+        return engine->call([this] {
+            CTnc* t = engine->hostMode().tnc(1);
+            return t && t->isOpen() && !t->outOfSync();
+        });
+    }
+    int linkState(int n) {
+        return onChannel(n, [](CTncChannel& c) { return c.linkState().linkStateValue(); });
+    }
+    std::string output() { return contentsOf(out); }
+    std::string trace() {
+        std::lock_guard lock(mutex);
+        return traceText;
+    }
+};
+
+std::string everyByte(std::size_t n) {
+    std::string s(n, '\0');
+    for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 13 + i / 256) % 256);
+    return s;
+}
+
+// A (DA1AAA) and B (DB1BBB) on the relay, A connected to B on channel 1.
+struct Pair {
+    KissRelay relay;
+    KissStation a;
+    KissStation b;
+    explicit Pair(KissRelay::Faults f) : relay(f, 11) {}
+    ::testing::AssertionResult connect(int retries = 10) {
+        if (!relay.start()) return ::testing::AssertionFailure() << "relay";
+        a.settings.retries = retries;
+        b.settings.retries = retries;
+        a.start(relay.port(0), "DA1AAA");
+        b.start(relay.port(1), "DB1BBB");
+        if (!eventually([&] { return a.tncOpen() && b.tncOpen(); }))
+            return ::testing::AssertionFailure() << "TNCs not open";
+        a.console->line(":ch 1/1");
+        a.console->line("\\e c db1bbb");
+        if (!eventually([&] { return a.linkState(1) == 4 && b.linkState(1) == 4; }, 15000))
+            return ::testing::AssertionFailure() << "no link\n" << a.trace() << b.output();
+        return ::testing::AssertionSuccess();
+    }
+};
+
+TEST(KissStations, BinTransferArrivesWholeAtEveryLossRate) {
+    for (int loss : {1, 10, 30}) {
+        SCOPED_TRACE("loss " + std::to_string(loss) + " %");
+        Pair p({.lossPercent = loss, .dupPercent = 3, .maxDelayMs = 15});
+        const fs::path area = p.b.dir.path() / "area";
+        const fs::path inbox = p.a.dir.path() / "in";
+        fs::create_directories(area);
+        fs::create_directories(inbox);
+        // At 30 % loss both ways a frame and its answer get through one time in two:
+        // a smaller file keeps the run short.
+        const std::size_t size = loss >= 30 ? 5000 : 20000;
+        const std::string binary = everyByte(size);
+        writeFile(area / "data.bin", binary);
+        // A channel this bad needs more patience than the default N2.
+        ASSERT_TRUE(p.connect(loss >= 30 ? 25 : 10));
+        p.b.engine->call([&] { return p.b.profile->writeString("frame", "RemoteDir", area.string()); });
+        p.a.engine->call([&] { return p.a.profile->writeString("frame", "BinReadFileDir", inbox.string()); });
+        p.a.onChannel(1, [](CTncChannel& c) { return c.settings().autoBin = true; });
+        const auto started = std::chrono::steady_clock::now();
+        p.a.console->line("//rbin data.bin");
+        ASSERT_TRUE(eventually([&] { return readFile(inbox / "DATA.BIN") == binary; }, 60000))
+            << p.relay.counts() << "\n" << p.a.trace().substr(0, 3000) << "\n" << p.b.trace().substr(0, 3000);
+        const auto secs =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        std::printf("loss %d %%: %zu bytes in %.1f s, %llu frames, %llu lost, %llu duplicated\n", loss, size, secs,
+                    static_cast<unsigned long long>(p.relay.frames()), static_cast<unsigned long long>(p.relay.lost()),
+                    static_cast<unsigned long long>(p.relay.duplicated()));
+        if (loss >= 10) {
+            EXPECT_GT(p.relay.lost(), 0u);
+        }
+    }
+}
+
+TEST(KissStations, VanishedPeerEndsInLinkFailure) {
+    Pair p({});
+    ASSERT_TRUE(p.connect(3));
+    p.relay.setVanished(1, true);
+    p.a.console->line("Hallo, noch da?");
+    ASSERT_TRUE(eventually([&] { return p.a.output().find("LINK FAILURE with DB1BBB") != std::string::npos; }, 20000))
+        << p.a.trace();
+    EXPECT_TRUE(eventually([&] { return p.a.linkState(1) == 0; }));
+    EXPECT_NE(p.a.trace().find("(N2 retries of poll)"), std::string::npos);
+}
+
+TEST(KissStations, RestartedModemIsReconnectedAndTheLinkCarriesOn) {
+    Pair p({});
+    ASSERT_TRUE(p.connect());
+    p.relay.dropConnection(0);
+    ASSERT_TRUE(eventually([&] { return p.relay.accepted(0) == 2; }, 10000)) << p.a.trace();
+    EXPECT_NE(p.a.trace().find("kiss: modem reopened"), std::string::npos);
+    p.a.console->line("nach dem Neustart");
+    EXPECT_TRUE(eventually([&] { return p.b.output().find("nach dem Neustart") != std::string::npos; }, 15000))
+        << p.a.trace();
+    EXPECT_EQ(p.a.linkState(1), 4);
+}
+
+}  // namespace
+}  // namespace norva::test
