@@ -70,6 +70,8 @@ void MapCommands::showCurrentRoute(int slot) {
     });
 }
 
+RouteDialog* MapCommands::routeDialog() const { return static_cast<RouteDialog*>(dialog_.data()); }
+
 void MapCommands::editRoute() {
     if (dialog_) {
         dialog_->showNormal();
@@ -77,8 +79,9 @@ void MapCommands::editRoute() {
         dialog_->activateWindow();
         return;
     }
-    dialog_ = new RouteDialog(link_, map_, profile_, programDir_, parent_);
-    dialog_->start();
+    auto* dialog = new RouteDialog(link_, map_, profile_, programDir_, parent_);
+    dialog_ = dialog;
+    dialog->start();
 }
 
 }  // namespace norva

@@ -10,6 +10,7 @@
 #include <functional>
 
 // Qt
+#include <QDialog>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -45,7 +46,7 @@ public:
     void showCurrentRoute(int slot);
     // "neue Route bearbeiten": opens the dialog, or brings the open one to the front.
     void editRoute();
-    RouteDialog* routeDialog() const { return dialog_; }
+    RouteDialog* routeDialog() const;
 
 signals:
     // A command ended; found: the map was there.
@@ -59,7 +60,7 @@ private:
     Profile& profile_;
     std::filesystem::path programDir_;
     QWidget* parent_;
-    QPointer<RouteDialog> dialog_;
+    QPointer<QDialog> dialog_;  // the RouteDialog while it is open
 };
 
 }  // namespace norva

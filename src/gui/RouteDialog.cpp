@@ -142,8 +142,9 @@ void RouteDialog::start() {
         onDesktop(self, [this, found] {
             if (!found) {
                 showMapNotFound(parentWidget());
+                // Never shown: nothing to save, the dialog just goes.
                 closing_ = true;
-                close();
+                deleteLater();
                 return;
             }
             createScript_->setChecked(profile_.getInt("frame", "CreateRouteScript", 0) != 0);
