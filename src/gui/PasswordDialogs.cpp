@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QTextDocument>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -29,6 +30,7 @@ QLineEdit* secretField(const std::string& value) {
     edit->setObjectName("password");
     edit->setEchoMode(QLineEdit::Password);
     edit->setMaxLength(static_cast<int>(kPasswordValueLimit));
+    edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QString(32, 'x')));
     return edit;
 }
 
@@ -185,6 +187,8 @@ DieBoxPasswordDialog::DieBoxPasswordDialog(PasswordTarget target, QWidget* paren
         text = QString::fromLatin1(kDieBoxHint);
     text.replace("\r\n", "\n");
     block_->setPlainText(text);
+    // The ruler's columns stand over the field's columns.
+    rule->setContentsMargins(block_->frameWidth() + static_cast<int>(block_->document()->documentMargin()), 0, 0, 0);
     auto* form = new QFormLayout;
     addStationRows(form);
     form->addRow("Sysop Kommando:", sysop_);
