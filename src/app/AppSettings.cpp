@@ -210,7 +210,6 @@ bool saveFrameAndColours(Profile& profile, const AppSettings& s, std::vector<std
     w.integer(kFrame, "Yield", f.yield);
     w.integer(kFrame, "3d", f.threeD);
     w.integer(kFrame, "Sound", f.sound);
-    w.integer(kFrame, "KartexDde", f.kartexDde);
     w.integer(ColourTable::kSection, "ColorMode", s.colorMode);
     s.colours.save([&w](std::string_view key, std::string_view text) {
         w.text(ColourTable::kSection, key, text);

@@ -76,6 +76,8 @@ public:
 
     // Engine thread only.
     CHostMode& hostMode() { return *hostMode_; }
+    // The station's services (engine thread only, while the engine runs).
+    StationServices& stationServices() { return *services_; }
     // The TNC table exists (from the thread's start until just before it ends).
     bool hasCore() const { return hostMode_ != nullptr; }
     ChannelContext& context() { return ctx_; }

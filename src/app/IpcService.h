@@ -42,6 +42,7 @@ public:
     // A channel's item state and commands; null while the service is off.
     std::unique_ptr<ChannelDdeObject> channelObject(CTncChannel& channel, DdeJobRunner* runner);
     DdeClient* client() { return client_.get(); }
+    ChannelContext& context() { return ctx_; }
 
 private:
     ChannelContext& ctx_;

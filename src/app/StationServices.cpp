@@ -4,12 +4,18 @@
 
 #include "app/IpcService.h"
 #include "dde/ChannelDdeCommands.h"
+#include "dde/CompanionHook.h"
+#include "dde/DdeLinks.h"
+#include "map/MapLinkJob.h"
+#include "map/MapProgram.h"
+#include "map/StationInfoCache.h"
 #include "script/ScriptFiles.h"
 
 #include "channel/ChannelContext.h"
 #include "channel/ChannelHooks.h"
 #include "channel/Gateway.h"
 #include "channel/TncChannel.h"
+#include "platform/SystemLog.h"
 #include "platform/UiPort.h"
 #include "mailbox/BoxDirWatcher.h"
 #include "remote/RemoteSeams.h"
@@ -135,8 +141,11 @@ private:
 // The jobs every channel makes for itself.
 class StandingJobs final : public ChannelJobFactory {
 public:
-    StandingJobs(IpcService& ipc, DdeJobRunner& runner) : ipc_(ipc), runner_(runner) {}
+    StandingJobs(IpcService& ipc, DdeJobRunner& runner, MapProgram& map, DdeLinkTransport* travo)
+        : ipc_(ipc), runner_(runner), map_(map), travo_(travo) {}
     std::unique_ptr<ChannelDdeObject> ddeObject(CTncChannel& ch) override { return ipc_.channelObject(ch, &runner_); }
+    std::unique_ptr<CMapLinkJob> mapLinkJob(CTncChannel& ch) override { return makeMapLinkJob(ch, map_); }
+    std::unique_ptr<CChannelJob> companionHook(CTncChannel& ch) override { return makeTravoHook(ch, travo_); }
 
     std::unique_ptr<CChannelJob> captureJob(CTncChannel& ch, std::string_view path) override {
         return makeLogCaptureJob(ch, path);
@@ -152,6 +161,8 @@ public:
 private:
     IpcService& ipc_;
     DdeJobRunner& runner_;
+    MapProgram& map_;
+    DdeLinkTransport* travo_;
 };
 
 }  // namespace
@@ -166,6 +177,12 @@ struct StationServices::Parts {
     // First made, last gone: the channels' IPC objects use it until the end.
     IpcService ipc;
     StationPaths stationPaths;
+    // The map program and the companion are reached through the IPC client.
+    MapProgram map{ipc.client(), MapAvailability::fromProfile(ipc.context().profile), stationPaths.aliasFile(),
+                   [&log = ipc.context().log](std::string_view line) { log.event(line); }};
+    StationInfoCache stationInfo{map};
+    std::unique_ptr<BusLinkTransport> travoProbe =
+        ipc.client() ? std::make_unique<BusLinkTransport>(*ipc.client()) : nullptr;
     StationUpdate stationUpdate{stationPaths};
     PasswordAnswering password;
     TransferAdapter transfers;
@@ -173,7 +190,7 @@ struct StationServices::Parts {
     MarkerAdapter markers{stationPaths};
     RemoteServer server{transfers, gateway, markers};
     DdeRunner ddeRunner{server};
-    StandingJobs jobs{ipc, ddeRunner};
+    StandingJobs jobs{ipc, ddeRunner, map, travoProbe.get()};
 };
 
 StationServices::StationServices(ChannelContext& ctx, const std::string& busAddress)
@@ -182,6 +199,8 @@ StationServices::StationServices(ChannelContext& ctx, const std::string& busAddr
     parts_->stationUpdate.aliases().ensureExists();
     hooks.setStation(&parts_->stationUpdate);
     hooks.setPassword(&parts_->password);
+    hooks.setMap(&parts_->stationInfo);
+    parts_->map.setTrace(ctx.trace);
     hooks.setRemote(&parts_->server);
     hooks.setJobs(&parts_->jobs);
 }
@@ -192,8 +211,13 @@ StationServices::~StationServices() {
     hooks.setJobs(nullptr);
     hooks.setStation(nullptr);
     hooks.setPassword(nullptr);
+    hooks.setMap(nullptr);
+    // The map flag is program-wide: a map not found stays off for the next start.
+    parts_->map.availability().save(ctx_.profile);
 }
 
 IpcService& StationServices::ipc() { return parts_->ipc; }
+
+MapProgram& StationServices::map() { return parts_->map; }
 
 }  // namespace norva

@@ -12,6 +12,7 @@ namespace norva {
 
 struct ChannelContext;
 class IpcService;
+class MapProgram;
 
 class StationServices {
 public:
@@ -23,6 +24,8 @@ public:
 
     // The IPC service, for the engine loop.
     IpcService& ipc();
+    // The map program link, for the desktop's map commands.
+    MapProgram& map();
 
 private:
     struct Parts;
