@@ -62,6 +62,8 @@ CMainFrame::CMainFrame(Profile& profile, AppSettings& settings, std::filesystem:
     stations_->setScriptEditor([this] { editScript(); });
     stations_->setChannelActivator([this](int slot) { activateChannel(slot); });
     stations_->setTopLinkSource([this] { return topLink(); });
+    // Connected before the session's shut-down: the station window's place is saved with the rest.
+    connect(this, &CMainFrame::closeAccepted, stations_.get(), &StationCommands::closeWindow);
     setAcceptDrops(true);
     connect(menus_.get(), &UserMenuCommands::problems, this,
             [this](const QString& text) { statusBar()->showMessage(text, 8000); });

@@ -72,6 +72,8 @@ public:
     // "Neue Station...": the one station window, created when needed, in front.
     StationWindow* showWindow();
     StationWindow* window() const { return window_; }
+    // The program ends: the window closes and keeps its place.
+    void closeWindow() { if (window_) window_->close(); }
 
     // A .stn file from outside: taken into the station directory after
     // asking, then shown in the window or connected by its script.

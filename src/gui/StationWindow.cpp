@@ -7,7 +7,7 @@
 
 // Qt
 #include <QCheckBox>
-#include <QCloseEvent>
+#include <QHideEvent>
 #include <QMetaObject>
 #include <QComboBox>
 #include <QDragEnterEvent>
@@ -358,10 +358,12 @@ void StationWindow::dropEvent(QDropEvent* event) {
         Qt::QueuedConnection);
 }
 
-void StationWindow::closeEvent(QCloseEvent* event) {
+void StationWindow::hideEvent(QHideEvent* event) {
+    // Closing hides, and so does the end of the program (the main window
+    // hides before the settings are saved): the position is kept either way.
     commands_.profile().writeInt("stationedit", "left", pos().x());
     commands_.profile().writeInt("stationedit", "top", pos().y());
-    QWidget::closeEvent(event);
+    QWidget::hideEvent(event);
 }
 
 }  // namespace norva

@@ -58,7 +58,7 @@ public:
     QCheckBox* onlineBox() const { return onlineBox_; }
 
 protected:
-    void closeEvent(QCloseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     // Files dropped here are opened as from outside, like on the main window.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;

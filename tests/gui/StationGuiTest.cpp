@@ -489,6 +489,13 @@ TEST_F(StationGuiTest, StationFileOnTheCommandLineOpensAfterStart) {
     ASSERT_TRUE(session->start());
     ASSERT_TRUE(waitFor([this] { return frame()->stations().window() != nullptr; }));
     EXPECT_EQ(frame()->stations().window()->field("sysop")->text(), "Otto");
+    // The window's place outlives the program, also when it is still open at the end.
+    frame()->stations().window()->move(140, 90);
+    frame()->quitWithoutAsking();
+    ASSERT_TRUE(waitFor([this] { return session->finished(); }));
+    Profile saved(dir.path() / "norva.ini");
+    EXPECT_EQ(saved.getInt("stationedit", "left", 0), 140);
+    EXPECT_EQ(saved.getInt("stationedit", "top", 0), 90);
 }
 
 TEST(StationScreenshot, StationWindowWithAMailbox) {
