@@ -142,15 +142,17 @@ void DdeLinksDialog::refresh() {
         names_->addItem(qs(key));
         if (linkState(value) == 2) active_->addItem(qs(key));
     }
+    // The list makes its first entry current by itself; only the edited name is.
     const auto found = names_->findItems(current, Qt::MatchFixedString);
-    if (!found.isEmpty()) names_->setCurrentItem(found.front());
+    names_->setCurrentRow(found.isEmpty() ? -1 : names_->row(found.front()));
 }
 
 void DdeLinksDialog::nameChosen() {
     QListWidgetItem* item = names_->currentItem();
     if (!item) return;
     const std::string name = item->text().toStdString();
-    const auto words = splitBlanks(profile_.getString(kSection, name));
+    const std::string value = profile_.getString(kSection, name);
+    const auto words = splitBlanks(value);
     name_->setText(item->text());
     service_->setText(words.size() > 0 ? qs(words[0]) : QString());
     topic_->setText(words.size() > 1 ? qs(words[1]) : QString());

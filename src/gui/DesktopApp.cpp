@@ -20,6 +20,7 @@
 
 // Norva
 #include "app/CommandLine.h"
+#include "app/SingleInstance.h"
 #include "app/Engine.h"
 #include "gui/EngineLink.h"
 #include "gui/MainFrame.h"
@@ -101,6 +102,7 @@ bool DesktopSession::start() {
     config.settings.yield = settings_.frame.yield != 0;
     config.openStream = options_.openStream;
     config.trace = options_.trace;
+    config.busAddress = options_.busAddress;
     engine_ = std::make_unique<Engine>(config, *profile_, *ui_, clock_);
     link_ = std::make_unique<EngineLink>(*engine_);
     frame_->setEngine(link_.get());
@@ -226,9 +228,14 @@ int runDesktop(int argc, char** argv) {
         QMessageBox::critical(nullptr, "Norva", QString::fromStdString(dir.error));
         return 1;
     }
-    StopSignals stopSignals;
     // After QApplication took its own options out of argv.
-    DesktopSession session({dir.dir, true, {}, traceSink(cl), stationFilesOnCommandLine(argc, argv)});
+    const std::vector<std::filesystem::path> files = stationFilesOnCommandLine(argc, argv);
+    // A Norva of this station already runs: it opens the files, this one ends.
+    const Profile ini(dir.dir / "norva.ini");
+    if (handOffToRunningNorva(cl.busAddress, ini.getString("Frame", "MyName", "norva"), files))
+        return 0;
+    StopSignals stopSignals;
+    DesktopSession session({dir.dir, true, {}, traceSink(cl), files, cl.busAddress});
     if (!session.start())
         return 1;
     QObject::connect(&stopSignals, &StopSignals::received, session.mainFrame(),

@@ -38,6 +38,7 @@ struct DesktopOptions {
     StreamOpener openStream;  // default: the real ports
     std::function<void(std::string_view)> trace = {};  // TNC link-state changes (--trace)
     std::vector<std::filesystem::path> openFiles = {};  // station files opened once the program runs
+    std::string busAddress = {};  // the IPC service's D-Bus address; empty: the session bus
 };
 
 class DesktopSession : public QObject {

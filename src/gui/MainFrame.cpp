@@ -35,6 +35,11 @@
 #include "gui/TransferCommands.h"
 #include "gui/TransferStatusWindow.h"
 #include "gui/UserMenuCommands.h"
+#include "gui/MapCommands.h"
+#include "gui/SevenPlusCommands.h"
+#include "app/Engine.h"
+#include "app/StationServices.h"
+#include "platform/Cp437.h"
 #include "platform/Profile.h"
 
 namespace norva {
@@ -56,6 +61,7 @@ CMainFrame::CMainFrame(Profile& profile, AppSettings& settings, std::filesystem:
     setObjectName("NorvaMainFrame");
     transfers_ = std::make_unique<TransferCommands>(nullptr, profile_, programDir_.string(), this);
     scripts_ = std::make_unique<ScriptCommands>(nullptr, profile_, programDir_.string(), this);
+    sevenPlus_ = std::make_unique<SevenPlusCommands>(profile_, programDir_, this);
     menus_ = std::make_unique<UserMenuCommands>(nullptr, profile_, programDir_, scripts_.get(),
                                                 [this] { return topLinkWindow() ? topLink() : -1; }, this);
     stations_ = std::make_unique<StationCommands>(nullptr, profile_, programDir_, scripts_.get(), this);
@@ -87,6 +93,11 @@ void CMainFrame::setEngine(EngineLink* engine) {
     engine_ = engine;
     transfers_->setEngine(engine);
     scripts_->setEngine(engine);
+    if (engine && !mapCommands_) {
+        Engine* core = &engine->engine();
+        mapCommands_ = new MapCommands(*engine, [core] { return &core->stationServices().map(); }, profile_,
+                                       programDir_, this);
+    }
     menus_->setEngine(engine);
     stations_->setEngine(engine);
     if (!engine_)
@@ -444,6 +455,20 @@ void CMainFrame::uiAskBinaryReceive(int slot) {
     // of this slice is done: the chooser is modal.
     QMetaObject::invokeMethod(
         this, [this, slot] { transfers_->receiveBinaryFile(slot); }, Qt::QueuedConnection);
+}
+
+void CMainFrame::uiInsertInput(int slot, const std::string& oemBytes) {
+    CNorvaSplit* window = openChannel(slot);
+    if (!window)
+        return;
+    window->prewrite().insertUnsent(oemToUtf8(oemBytes));
+    window->flush();
+}
+
+void CMainFrame::uiOpenStationFile(const std::string& path) {
+    // After this slice of UI work: opening may ask questions (modal).
+    QMetaObject::invokeMethod(
+        this, [this, path] { stations_->openStationFile(path); }, Qt::QueuedConnection);
 }
 
 void CMainFrame::uiConnectNotice(int slot) {

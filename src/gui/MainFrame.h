@@ -45,6 +45,8 @@ class ScriptCommands;
 class StationCommands;
 class TransferCommands;
 class UserMenuCommands;
+class MapCommands;
+class SevenPlusCommands;
 
 class CMainFrame : public QMainWindow, public UiTarget, public OutputEvents, public InputEvents {
     Q_OBJECT
@@ -108,6 +110,8 @@ public:
     void uiPlaySound(const std::string& event, bool beepWhenOff) override;
     void uiConnectNotice(int slot) override;
     void uiAskBinaryReceive(int slot) override;
+    void uiInsertInput(int slot, const std::string& oemBytes) override;
+    void uiOpenStationFile(const std::string& path) override;
     void uiSliceDone() override;
 
     // OutputEvents and InputEvents.
@@ -134,6 +138,10 @@ public:
     void sendPassword();
     // "Script bearbeiten...": a script of ScriptDir chosen and opened in the editor.
     void editScript();
+    // "DDE ...": the channel links of the active channel.
+    void ddeLinks();
+    // "DieBox Verzeichnis...": the mailbox reader (one window).
+    void mailboxReader();
     void tncSettings();
     void channelSettings();
     void generalSettings();
@@ -151,6 +159,9 @@ public:
     ScriptCommands& scripts() { return *scripts_; }
     // The four user menus (run, connect, TNC commands, texts).
     UserMenuCommands& userMenus() { return *menus_; }
+    // The map program commands (none before the engine runs).
+    MapCommands* mapCommands() const { return mapCommands_; }
+    SevenPlusCommands& sevenPlus() { return *sevenPlus_; }
     // The station window, station files opened from outside, the entry nodes.
     StationCommands& stations() { return *stations_; }
     // A colour or font change: every pane repaints.
@@ -207,6 +218,9 @@ private:
     std::unique_ptr<TransferCommands> transfers_;
     std::unique_ptr<ScriptCommands> scripts_;
     std::unique_ptr<UserMenuCommands> menus_;
+    std::unique_ptr<SevenPlusCommands> sevenPlus_;
+    MapCommands* mapCommands_ = nullptr;  // a child of the frame, made with the engine
+    QPointer<QDialog> mailbox_;
     std::unique_ptr<StationCommands> stations_;
     QPointer<TransferStatusWindow> transferStatus_;
     bool askOnClose_ = true;

@@ -22,6 +22,7 @@
 #include <QToolBar>
 
 // Norva
+#include "app/UserMenus.h"
 #include "channel/TncChannel.h"
 #include "gui/ChannelBar.h"
 #include "gui/ChannelSettingsDialog.h"
@@ -38,6 +39,13 @@
 #include "gui/TransferCommands.h"
 #include "gui/TransferStatusWindow.h"
 #include "gui/UserMenuCommands.h"
+#include "gui/DdeLinksDialog.h"
+#include "gui/MailboxWindow.h"
+#include "gui/MapCommands.h"
+#include "gui/SevenPlusCommands.h"
+#include "app/Engine.h"
+#include "app/StationServices.h"
+#include "map/MapProgram.h"
 #include "platform/Profile.h"
 #include "terminal/MenuLines.h"
 #include "transfer/TransferStatus.h"
@@ -104,8 +112,15 @@ void CMainFrame::buildMenus() {
     addCommand(edit, "Fenster löschen", "clearOutput", this, [this] { clearOutput(); });
     addCommand(edit, "Vorschreibfenster löschen", "clearInput", this, [this] { clearInput(); });
     edit->addSeparator();
-    addLater(edit, "Station zeigen");
-    addLater(edit, "aktuelle Route anzeigen");
+    addCommand(edit, "Station zeigen", "showStationOnMap", this, [this] {
+        if (mapCommands_) mapCommands_->showStation();
+    });
+    addCommand(edit, "aktuelle Route anzeigen", "showRouteOnMap", this, [this] {
+        if (mapCommands_) mapCommands_->showCurrentRoute(topLink());
+    });
+    addCommand(edit, "neue Route bearbeiten", "editRoute", this, [this] {
+        if (mapCommands_) mapCommands_->editRoute();
+    });
 
     QMenu* links = bar->addMenu("&Verbindungen");
     addCommand(links, "&Logon", "logon", this, [this] { logon(); }, QKeySequence(Qt::CTRL | Qt::Key_L));
@@ -147,7 +162,7 @@ void CMainFrame::buildMenus() {
                [this] { transfers_->sendAllFiles(settings_.frame.topLink); });
     transfer->addSeparator();
     addCommand(transfer, "Transferstatus...", "transferStatus", this, [this] { showTransferStatus(); });
-    addLater(transfer, "7Plus Datei entpacken...");
+    addCommand(transfer, "7Plus Datei entpacken...", "extractSevenPlus", this, [this] { sevenPlus_->extract(); });
 
     QMenu* settings = bar->addMenu("&Einstellungen");
     addCommand(settings, "Tn&c...", "tncSettings", this, [this] { tncSettings(); });
@@ -157,8 +172,8 @@ void CMainFrame::buildMenus() {
     addCommand(settings, "Systemklänge...", "sounds", this, [this] { soundSettings(); });
     settings->addSeparator();
     addLater(settings, "Remote Passwort...");
-    addLater(settings, "DDE ...");
-    addLater(settings, "DieBox Verzeichnis...");
+    addCommand(settings, "DDE ...", "ddeLinks", this, [this] { ddeLinks(); });
+    addCommand(settings, "DieBox Verzeichnis...", "mailboxReader", this, [this] { mailboxReader(); });
     addLater(settings, "Travo Status...");
     addLater(settings, "Mailbox Dateiverwaltung...");
 
@@ -245,9 +260,9 @@ void CMainFrame::showContextMenu(CNorvaSplit* window, bool outputPane, QPoint gl
     menu.addSeparator();
     menu.addAction("Connect <...>", this, [this, window] { connectFromClipboard(window); });
     menu.addAction("Read <...>", this, [this, window] { readFromClipboard(window); });
-    if (outputPane) {
-        addLater(&menu, "Station zeigen");
-        addLater(&menu, "aktuelle Route anzeigen");
+    if (outputPane && mapCommands_) {
+        menu.addAction("Station zeigen", mapCommands_, &MapCommands::showStation);
+        menu.addAction("aktuelle Route anzeigen", this, [this, window] { mapCommands_->showCurrentRoute(window->slot()); });
     }
     menu.addSeparator();
     addLater(&menu, "&Hilfe...");
@@ -459,7 +474,13 @@ void CMainFrame::channelSettings() {
 
 void CMainFrame::generalSettings() {
     GeneralSettingsDialog dialog(profile_, settings_.frame, this);
-    dialog.exec();
+    if (dialog.exec() != QDialog::Accepted || !engine_)
+        return;
+    // "Kartex benutzen" switches the map link the engine holds.
+    const bool on = settings_.frame.kartexDde != 0;
+    engine_->post([core = &engine_->engine(), on](CHostMode&) {
+        core->stationServices().map().availability() = MapAvailability(on);
+    });
 }
 
 void CMainFrame::directories() {
@@ -503,6 +524,42 @@ void CMainFrame::editScript() {
         this, {FileRequest::Mode::Open, "Script bearbeiten", scripts_->scriptDirectory(), {}, {}, {}});
     if (!chosen.isEmpty())
         openInEditor(this, chosen.toStdString());
+}
+
+}  // namespace norva
+
+namespace norva {
+
+void CMainFrame::ddeLinks() {
+    const int slot = topLink();
+    const int tnc = slot > 0 ? (slot - 1) / 21 + 1 : 1;
+    const int channel = slot > 0 ? std::max((slot - 1) % 21, 1) : 1;
+    DdeLinksDialog dialog(engine_, profile_, std::min(tnc, 4), channel, this);
+    dialog.exec();
+}
+
+void CMainFrame::mailboxReader() {
+    if (mailbox_) {
+        mailbox_->show();
+        mailbox_->raise();
+        mailbox_->activateWindow();
+        return;
+    }
+    // Lines go out on the channel whose window was active last, shown in the echo colour.
+    auto send = [this](const std::string& line) {
+        const int slot = topLink();
+        if (!engine_ || !channelWindow(slot))
+            return;
+        EngineLink* link = engine_;
+        link->post([link, slot, line](CHostMode&) {
+            if (CTncChannel* channel = link->channelOf(slot)) sendMenuText(*channel, line);
+        });
+    };
+    auto* window = new MailboxWindow(profile_, programDir_, scripts_->fileChooser(), send, this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setModal(false);
+    mailbox_ = window;
+    window->show();
 }
 
 }  // namespace norva

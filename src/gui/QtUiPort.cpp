@@ -220,4 +220,12 @@ void QtUiPort::askBinaryReceive(int slot) {
     enqueue({false, 0, 0, {}, [slot](UiTarget& ui) { ui.uiAskBinaryReceive(slot); }});
 }
 
+void QtUiPort::insertInput(int slot, std::string_view oemBytes) {
+    enqueue({false, 0, 0, {}, [slot, text = std::string(oemBytes)](UiTarget& ui) { ui.uiInsertInput(slot, text); }});
+}
+
+void QtUiPort::openStationFile(std::string_view path) {
+    enqueue({false, 0, 0, {}, [path = std::string(path)](UiTarget& ui) { ui.uiOpenStationFile(path); }});
+}
+
 }  // namespace norva

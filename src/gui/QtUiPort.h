@@ -42,6 +42,10 @@ public:
     virtual void uiConnectNotice(int slot) = 0;
     // A #BIN# header named a file that cannot be used: offer the reception.
     virtual void uiAskBinaryReceive(int /*slot*/) {}
+    // Text for the operator to send, into the slot's input pane.
+    virtual void uiInsertInput(int /*slot*/, const std::string& /*oemBytes*/) {}
+    // Another program handed over a station file.
+    virtual void uiOpenStationFile(const std::string& /*path*/) {}
     // After each slice of work: repaint what the appends changed.
     virtual void uiSliceDone() = 0;
 };
@@ -69,6 +73,8 @@ public:
     void playSound(std::string_view event, bool beepWhenOff) override;
     void connectNotice(int slot) override;
     void askBinaryReceive(int slot) override;
+    void insertInput(int slot, std::string_view oemBytes) override;
+    void openStationFile(std::string_view path) override;
 
     // From now on requests are dropped and questions answered with Cancel
     // (the windows are gone); pending questions are answered at once.

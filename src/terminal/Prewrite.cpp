@@ -150,6 +150,25 @@ void CPrewrite::insertAndSend(std::string_view lineUtf8)
     sink_.sendLine(oem, kTextKind, settings_.inputEcho);
 }
 
+void CPrewrite::insertUnsent(std::string_view utf8)
+{
+    std::u32string rest;
+    for (char32_t ch : termtext::fromUtf8(utf8)) {
+        if (ch == kLineFeed)
+            continue;
+        if (ch != kReturn) {
+            rest += ch;
+            continue;
+        }
+        if (!rest.empty())
+            window_.append(rest, kTextClass);
+        rest.clear();
+        startOwnLine();
+    }
+    if (!rest.empty())
+        window_.append(rest, kTextClass);
+}
+
 void CPrewrite::focusIn()
 {
     focus_ = true;

@@ -88,6 +88,10 @@ public:
     // missing, cut at its first line end): shown on a line of its own and sent
     // once as text, echoed per InputEcho.
     void insertAndSend(std::string_view lineUtf8);
+    // Text the program prepared for the operator (a password answer): CR
+    // starts a line of its own (a line being typed is pushed up unsent); the
+    // rest is appended where typing goes on. Nothing is sent: Enter does that.
+    void insertUnsent(std::string_view utf8);
 
     void focusIn();
     void focusOut() { focus_ = false; }

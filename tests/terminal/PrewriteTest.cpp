@@ -263,6 +263,19 @@ TEST_F(PrewriteFixture, MenuLinesAreShownAndSentOnce)
     EXPECT_EQ(sink.sent[3].bytes, "x\r");
 }
 
+TEST_F(PrewriteFixture, AnAnswerPutIntoThePaneWaitsForEnter)
+{
+    type(U"half typ");
+    pane.insertUnsent("\r");
+    pane.insertUnsent("35");
+    EXPECT_TRUE(sink.sent.empty()) << "nothing goes out before the operator sends it";
+    EXPECT_EQ(held(pane.window(), 0), "half typ");
+    EXPECT_EQ(held(pane.window(), 1), "35");
+    type(U"\r");
+    ASSERT_EQ(sink.sent.size(), 1u);
+    EXPECT_EQ(sink.sent[0].bytes, "35\r");
+}
+
 TEST_F(PrewriteFixture, BellFocusAndClear)
 {
     type(U"\a");

@@ -1,0 +1,160 @@
+// The desktop's mailbox reader, the 7Plus decoder command, the channel links
+// dialog and a password answer put into an input pane, in the running
+// program on the in-process TNC.
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "GuiTestUtil.h"
+#include "support/AirRecorder.h"
+#include "gui/DdeLinksDialog.h"
+#include "gui/EngineLink.h"
+#include "gui/MailboxWindow.h"
+#include "gui/NorvaSplit.h"
+#include "gui/SevenPlusCommands.h"
+#include "hostmode/HostMode.h"
+#include "hostmode/VirtualTnc.h"
+#include "platform/Profile.h"
+#include "terminal/Prewrite.h"
+
+namespace norva::test {
+
+class ReaderGuiTest : public GuiTest {
+protected:
+    static constexpr int kChannel = 1;  // slot 2
+
+    void startStation(const std::string& extra = {}) {
+        dir.write("norva.ini",
+                  "[Frame]\r\nAutoArrange=0\r\nTopLink=2\r\nShowBitmap=0\r\n" + extra +
+                      "[Tnc]\r\n1=1\r\n[1]\r\nTncName=Demo\r\nChannels=4\r\nComPort=dde\r\nMyCall=DL1ABC\r\n"
+                      "Connected=1\r\n[TncDocuments]\r\n2=1\r\n");
+        start();
+        link()->call([this](CHostMode& hm) { hm.virtualTnc().setPartner(&air); });
+    }
+    void TearDown() override {
+        if (session && !session->finished())
+            link()->call([](CHostMode& hm) { hm.virtualTnc().setPartner(nullptr); });
+        GuiTest::TearDown();
+    }
+    EngineLink* link() const { return session->engineLink(); }
+
+    AirRecorder air;
+};
+
+TEST_F(ReaderGuiTest, MailboxReaderSendsPickedCommandsAndWritesTheReadScript) {
+    dir.write("ALLE.b01", "User-File: ALLE\r\n  1 DL1ABC 01.12.26 10:15 12 Eins\r\n  4 DB0XYZ 02.12.26 11:20 34 Vier\r\n"
+                          "  9 DK2QQ  03.12.26 12:00 56 Neun\r\n(DB0BOX) de DL1ABC>\r\n");
+    startStation("[DieBox]\r\nLastDirFile=ALLE.b01\r\n");
+    frame()->action("mailboxReader")->trigger();
+    auto* reader = frame()->findChild<MailboxWindow*>("MailboxWindow");
+    ASSERT_NE(reader, nullptr);
+    ASSERT_EQ(reader->messageList()->count(), 3) << "the last listing opens by itself";
+
+    reader->messageList()->setCurrentRow(1);
+    reader->pick();
+    reader->pickedList()->setCurrentRow(0);
+    EXPECT_EQ(reader->commandLine()->text(), "r ALLE 4");
+    reader->sendLine();
+    ASSERT_TRUE(waitFor([&] { return air.on(kChannel) == "r ALLE 4\r"; })) << air.on(kChannel);
+    EXPECT_EQ(reader->pickedList()->count(), 0);
+
+    // A reader whose save dialog answers at once.
+    const std::string out = (dir.path() / "readbox.scr").string();
+    MailboxWindow custom(frame()->profile(), dir.path(),
+                         [&](QWidget*, const FileRequest& r) {
+                             EXPECT_EQ(r.title, "Save Script File");
+                             EXPECT_EQ(r.proposedName, "readbox.scr");
+                             return QString::fromStdString(out);
+                         },
+                         {});
+    ASSERT_EQ(custom.messageList()->count(), 3);
+    custom.messageList()->setCurrentRow(2);
+    custom.pick();
+    custom.eraseButton()->setChecked(true);
+    ASSERT_TRUE(custom.writeScript());
+    EXPECT_EQ(dir.read("readbox.scr"), "**Rem   9 DK2QQ  03.12.26 12:00 56 Neun\r\ne ALLE 9\r\n**WaitforBoxPrompt\r\n\r\n");
+    EXPECT_EQ(custom.pickedList()->count(), 0) << "writing the script empties the picked list";
+    custom.maskField()->setText("QQ");
+    custom.openFile("ALLE.b01");
+    EXPECT_EQ(custom.messageList()->count(), 1);
+}
+
+TEST_F(ReaderGuiTest, APasswordAnswerWaitsInTheInputPaneForEnter) {
+    startStation();
+    frame()->uiInsertInput(2, "\r");
+    frame()->uiInsertInput(2, "35");
+    CNorvaSplit* window = frame()->channelWindow(2);
+    ASSERT_NE(window, nullptr);
+    const CTextWindow& pane = window->prewrite().window();
+    bool found = false;
+    std::string shown;
+    for (int i = 0; i < pane.heldLines(); ++i) {
+        std::u32string_view line = pane.heldLine(i);
+        while (!line.empty() && line.back() == U' ') line.remove_suffix(1);
+        found |= line == U"35";
+        for (char32_t c : pane.heldLine(i)) shown += static_cast<char>(c);
+        shown += '|';
+    }
+    EXPECT_TRUE(found) << shown;
+    QTest::qWait(200);
+    EXPECT_EQ(air.on(kChannel), "") << "nothing is sent before the operator sends it";
+    window->prewrite().typeChar(U'\r');
+    ASSERT_TRUE(waitFor([&] { return air.on(kChannel) == "35\r"; })) << air.on(kChannel);
+}
+
+TEST_F(ReaderGuiTest, SevenPlusDecoderRunsOnTheChosenPartAndShowsItsOutput) {
+    dir.write("7pluse.sh", "echo \"decoding $2.$3\"; pwd\n");
+    std::filesystem::create_directories(dir.path() / "out");
+    startStation();
+    std::vector<FileRequest> asked;
+    frame()->sevenPlus().setFileChooser([&](QWidget*, const FileRequest& r) {
+        asked.push_back(r);
+        return QString::fromStdString(asked.size() == 1 ? (dir.path() / "TEST.P01").string()
+                                                        : (dir.path() / "out" / "TEST").string());
+    });
+    QString output;
+    QObject::connect(&frame()->sevenPlus(), &SevenPlusCommands::finished, [&](const QString& t) { output = t; });
+    frame()->action("extractSevenPlus")->trigger();
+    ASSERT_TRUE(waitFor([&] { return !output.isEmpty(); })) << "decoder never ended";
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0].title, "7Plus Datei auswählen");
+    EXPECT_EQ(asked[1].title, "7Plus Datei auspacken nach");
+    EXPECT_EQ(asked[1].proposedName, "TEST");
+    EXPECT_EQ(output.toStdString(), "decoding TEST.P01\n" + (dir.path() / "out").string() + "\n");
+    EXPECT_EQ(frame()->profile().getString("frame", "7PlusExtractDir"), (dir.path() / "out").string());
+    if (auto* box = frame()->findChild<QMessageBox*>("SevenPlusOutput")) box->close();
+}
+
+TEST_F(ReaderGuiTest, ChannelLinksAreDefinedMarkedForAutoconnectAndDeleted) {
+    startStation("[DdeLinks]\r\nLogger=LogSvc Channels\r\nEmpty=\r\n");
+    DdeLinksDialog dialog(link(), frame()->profile(), 1, 1, frame());
+    EXPECT_EQ(dialog.windowTitle().toStdString(), "DDE Einstellungen / Tnc 1 Channel 1");
+    ASSERT_EQ(dialog.nameList()->count(), 1) << "names with an empty value are not links";
+    dialog.nameList()->setCurrentRow(0);
+    EXPECT_EQ(dialog.serviceField()->text().toStdString(), "LogSvc");
+    EXPECT_EQ(dialog.typeField()->text().toStdString(), "DDE EXECUTE");
+    dialog.nameField()->setText("Map");
+    dialog.serviceField()->setText("KXWIN");
+    dialog.topicField()->setText("MAP");
+    dialog.itemField()->setText("STATION");
+    EXPECT_EQ(dialog.typeField()->text().toStdString(), "DDE POKE");
+    dialog.autoConnect()->setChecked(true);
+    dialog.save();
+    Profile& p = frame()->profile();
+    EXPECT_EQ(p.getString("DdeLinks", "Map"), "KXWIN MAP STATION");
+    EXPECT_EQ(p.getString("Link2", "Dde"), "Map");
+    EXPECT_EQ(dialog.nameList()->count(), 2);
+    dialog.remove();
+    EXPECT_EQ(p.getString("DdeLinks", "Map"), "");
+    EXPECT_EQ(p.getString("Link2", "Dde"), "");
+    QString seen;
+    {
+        Answerer ok(QMessageBox::Ok, &seen);
+        dialog.connectLink();  // no IPC service in the tests: nothing can be opened
+    }
+    EXPECT_EQ(seen.toStdString(), "Verbindung kann nicht erstellt werden !");
+}
+
+}  // namespace norva::test
