@@ -6,6 +6,8 @@
 
 // Qt
 #include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -190,6 +192,46 @@ void MailboxWindow::done(int result) {
     profile_.writeInt("diebox", "left", pos().x());
     profile_.writeInt("diebox", "top", pos().y());
     QDialog::done(result);
+}
+
+MailboxSettingsDialog::MailboxSettingsDialog(Profile& profile, QWidget* parent)
+    : QDialog(parent), profile_(profile) {
+    setWindowTitle("DieBox Einstellungen");
+    setObjectName("MailboxSettingsDialog");
+    struct Row {
+        const char* label;
+        const char* key;
+        const char* fallback;
+    };
+    const Row rows[] = {{"Box Prompt:", "DirBoxPrompt", "()de>"},
+                        {"Nachricht Ende", "MessageEnd", "***end"},
+                        {"Info Titel:", "DirInfoString", "Info-File:"},
+                        {"User Titel:", "DirUserString", "User-File:"},
+                        {"Check Titel:", "DirCheckString", "#  Call    File"}};
+    auto* form = new QFormLayout(this);
+    for (const Row& row : rows) {
+        auto* edit = new QLineEdit(qs(profile.getString("DieBox", row.key, row.fallback)), this);
+        edit->setMaxLength(79);
+        edit->setObjectName(row.key);
+        form->addRow(row.label, edit);
+        fields_.emplace_back(row.key, edit);
+    }
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Cancel)->setText("Abbrechen");
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    form->addRow(buttons);
+}
+
+QLineEdit* MailboxSettingsDialog::field(const char* key) const {
+    for (const auto& [k, edit] : fields_)
+        if (std::string_view(k) == key) return edit;
+    return nullptr;
+}
+
+void MailboxSettingsDialog::accept() {
+    for (const auto& [key, edit] : fields_) profile_.writeString("DieBox", key, edit->text().toStdString());
+    QDialog::accept();
 }
 
 }  // namespace norva

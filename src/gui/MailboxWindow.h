@@ -76,4 +76,18 @@ private:
     QLineEdit* command_;
 };
 
+// "DieBox Einstellungen": the prompt, the end-of-message text and the three
+// listing headings the watcher and the reader look for (section DieBox).
+class MailboxSettingsDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit MailboxSettingsDialog(Profile& profile, QWidget* parent = nullptr);
+    QLineEdit* field(const char* key) const;
+    void accept() override;
+
+private:
+    Profile& profile_;
+    std::vector<std::pair<const char*, QLineEdit*>> fields_;
+};
+
 }  // namespace norva

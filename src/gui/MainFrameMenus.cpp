@@ -174,6 +174,10 @@ void CMainFrame::buildMenus() {
     addLater(settings, "Remote Passwort...");
     addCommand(settings, "DDE ...", "ddeLinks", this, [this] { ddeLinks(); });
     addCommand(settings, "DieBox Verzeichnis...", "mailboxReader", this, [this] { mailboxReader(); });
+    addCommand(settings, "DieBox Einstellungen...", "mailboxSettings", this, [this] {
+        MailboxSettingsDialog dialog(profile_, this);
+        dialog.exec();
+    });
     addLater(settings, "Travo Status...");
     addLater(settings, "Mailbox Dateiverwaltung...");
 

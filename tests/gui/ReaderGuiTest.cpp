@@ -158,3 +158,18 @@ TEST_F(ReaderGuiTest, ChannelLinksAreDefinedMarkedForAutoconnectAndDeleted) {
 }
 
 }  // namespace norva::test
+
+namespace norva::test {
+
+TEST(MailboxSettings, DialogEditsTheHeadingsTheReaderUses) {
+    TempDir dir;
+    Profile profile(dir.path() / "norva.ini");
+    MailboxSettingsDialog dialog(profile);
+    EXPECT_EQ(dialog.field("DirBoxPrompt")->text().toStdString(), "()de>");
+    dialog.field("DirUserString")->setText("Benutzer:");
+    dialog.accept();
+    EXPECT_EQ(profile.getString("DieBox", "DirUserString"), "Benutzer:");
+    EXPECT_EQ(MailboxSettings::read(profile, dir.path(), kCheckHeadingWindow).userHeading, "BENUTZER:");
+}
+
+}  // namespace norva::test
