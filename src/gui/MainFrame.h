@@ -142,6 +142,8 @@ public:
     void ddeLinks();
     // "DieBox Verzeichnis...": the mailbox reader (one window).
     void mailboxReader();
+    // "Travo Status...", "Mailbox Dateiverwaltung...": starts the companion program.
+    void startCompanion();
     void tncSettings();
     void channelSettings();
     void generalSettings();

@@ -178,8 +178,8 @@ void CMainFrame::buildMenus() {
         MailboxSettingsDialog dialog(profile_, this);
         dialog.exec();
     });
-    addLater(settings, "Travo Status...");
-    addLater(settings, "Mailbox Dateiverwaltung...");
+    addCommand(settings, "Travo Status...", "travoStatus", this, [this] { startCompanion(); });
+    addCommand(settings, "Mailbox Dateiverwaltung...", "travoMailbox", this, [this] { startCompanion(); });
 
     QMenu* view = bar->addMenu("&Ansicht");
     auto toggle = [this, view](const QString& label, const QString& name, QWidget* w) {
@@ -564,6 +564,18 @@ void CMainFrame::mailboxReader() {
     window->setModal(false);
     mailbox_ = window;
     window->show();
+}
+
+}  // namespace norva
+
+namespace norva {
+
+void CMainFrame::startCompanion() {
+    // The companion monitor program, when it is installed ("travo" in PATH);
+    // it reaches the channels over the IPC service by itself.
+    std::string error;
+    if (!menus_->programs().start({"travo"}, {}, &error))
+        QMessageBox::warning(this, "Norva 3.1", "Der Travo kann nicht geladen werden");
 }
 
 }  // namespace norva
