@@ -119,13 +119,25 @@ double transfer(int k, std::size_t bytes) {
     s.maxFrame = k;
     s.t2Ms = 100;
     s.myCall = "DA1AAA";
-    auto a = kiss::openKissTnc("kiss:" + pa.slave, 9600, s, clock, nullptr);
+    s.traceFrames = std::getenv("KISS_TRACE") != nullptr;
+    kiss::TraceFn trace;
+    if (s.traceFrames)
+        trace = [&clock](std::string_view l) {
+            std::fprintf(stderr, "%lld %.*s\n", static_cast<long long>(clock.monotonicMs() % 100000),
+                         static_cast<int>(l.size()), l.data());
+        };
+    auto a = kiss::openKissTnc("kiss:" + pa.slave, 9600, s, clock, nullptr, trace);
     s.myCall = "DB1BBB";
-    auto b = kiss::openKissTnc("kiss:" + pb.slave, 9600, s, clock, nullptr);
+    auto b = kiss::openKissTnc("kiss:" + pb.slave, 9600, s, clock, nullptr, trace);
     if (!a || !b) return -1;
     ask(*a, 1, true, "C DB1BBB");
     const auto deadline = Clk::now() + std::chrono::seconds(600);
-    while (Clk::now() < deadline && ask(*b, 1, true, "G").size() <= 2) a->waitReadable(5);
+    const auto linkDeadline = Clk::now() + std::chrono::seconds(30);
+    while (Clk::now() < linkDeadline && ask(*b, 1, true, "G").size() <= 2) a->waitReadable(5);
+    if (Clk::now() >= linkDeadline) {
+        std::fprintf(stderr, "no link: %s\n", ask(*a, 1, true, "L").c_str() + 2);
+        return -1;
+    }
     while (ask(*a, 1, true, "G").size() > 2) {
     }
     const auto start = Clk::now();
@@ -185,6 +197,7 @@ double idleCpu() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
     const std::size_t bytes = argc > 1 ? static_cast<std::size_t>(std::atol(argv[1])) : 100000;
     std::printf("(a) %zu bytes over a simulated 9600 bit/s radio (%d ms key-up per frame), paclen 256:\n", bytes,
                 kKeyUpMs);

@@ -114,10 +114,9 @@ std::optional<std::int64_t> Ax25Link::nextDeadline() const {
 
 int Ax25Link::t1Ms() const {
     // Each digipeater adds a hop there and back; the estimate replaces the
-    // guess once a round trip was measured. Retries wait longer each time.
+    // guess once a round trip was measured. Unanswered SABMs wait longer each time.
     const int hops = 1 + 2 * static_cast<int>(via_.size());
-    const long base = srtt_ > 0 ? 2L * srtt_ : static_cast<long>(params_.frackMs) * hops;
-    const long t = base * (1 + std::min(rc_, 3));
+    const long t = srtt_ > 0 ? 2L * srtt_ : static_cast<long>(params_.frackMs) * hops * (1 + std::min(rc_, 3));
     return static_cast<int>(std::clamp<long>(t, params_.minT1Ms, params_.maxT1Ms));
 }
 
@@ -130,6 +129,12 @@ void Ax25Link::measureRtt() {
     if (!t1_ || rc_ != 0 || retransmitted_) return;
     const auto sample = static_cast<int>(std::min<std::int64_t>(now_ - t1Started_, params_.maxT1Ms));
     srtt_ = srtt_ == 0 ? sample : (7 * srtt_ + sample) / 8;
+}
+
+// A T1 that ran out was too short, or the channel is worse than measured:
+// the estimate grows until a fresh sample says otherwise.
+void Ax25Link::backOff() {
+    if (srtt_ > 0) srtt_ = std::min(params_.maxT1Ms / 2, srtt_ + srtt_ / 4 + 1);
 }
 
 Ax25Frame Ax25Link::frame(FrameType t, bool command, bool pf) const {

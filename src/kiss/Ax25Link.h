@@ -112,6 +112,7 @@ private:
     bool rejStorm(const Ax25Frame& f);
     void startT1();
     void measureRtt();
+    void backOff();
     void clearQueues();
     Ax25Frame frame(FrameType t, bool command, bool pf) const;
 

@@ -46,8 +46,9 @@ void Ax25Link::stateAwaitingConnection(const Event& e) {
         return;
     case FrameType::DISC: sendU(FrameType::DM, f.pf, false); return;
     case FrameType::UA:
+        // No round trip is taken from SABM and UA: two short frames say
+        // nothing about a window of long I frames on a slow channel.
         if (!f.pf) return;
-        measureRtt();
         linkUp();
         return;
     case FrameType::DM:
@@ -130,6 +131,7 @@ void Ax25Link::stateConnected(const Event& e) {
         return;
     case Ev::T1:
         rc_ = 1;
+        backOff();
         transmitEnquiry();
         setState(LinkState::TimerRecovery, "T1 expired");
         return;
@@ -179,6 +181,7 @@ void Ax25Link::stateTimerRecovery(const Event& e) {
             return;
         }
         ++rc_;
+        backOff();
         user_.trace(addressText(me_) + " - " + addressText(peer_) + ": poll " + std::to_string(rc_) + " of " +
                     std::to_string(params_.n2) + ", T1 " + std::to_string(t1Ms()) + " ms");
         transmitEnquiry();
