@@ -268,8 +268,10 @@ bool KissTnc::incomingConnect(const Ax25Frame& f) {
 }
 
 // A frame for us that belongs to no link: DM tells the sender there is none.
+// SABME gets DM too: this TNC speaks modulo 8 only, and a 2.2 station then
+// calls again with SABM.
 void KissTnc::answerNoLink(const Ax25Frame& f) {
-    const bool needsDm = f.type == FrameType::DISC || (f.command && f.pf &&
+    const bool needsDm = f.type == FrameType::DISC || f.type == FrameType::SABME || (f.command && f.pf &&
                          (f.type == FrameType::I || f.type == FrameType::RR || f.type == FrameType::RNR ||
                           f.type == FrameType::REJ));
     if (!needsDm) return;
