@@ -324,3 +324,54 @@ TEST(KissTncFace, DataCrossesALossyRadioWhole) {
 
 }  // namespace
 }  // namespace norva::test
+
+namespace norva::test {
+namespace {
+
+TEST(KissPortName, DevicesAndTcpModemsAreTold) {
+    struct Case {
+        const char* name;
+        bool ok;
+        bool tcp;
+        const char* where;  // device or host
+        int port;
+    } cases[] = {
+        {"kiss:/dev/ttyUSB0", true, false, "/dev/ttyUSB0", 8001},
+        {"KISS:/dev/serial/by-id/Nino-TNC", true, false, "/dev/serial/by-id/Nino-TNC", 8001},
+        {"kiss:tcp:localhost:8100", true, true, "localhost", 8100},
+        {"kiss:TCP:direwolf.local", true, true, "direwolf.local", 8001},
+        {"kiss:tcp:[::1]:8002", true, true, "::1", 8002},
+        {"kiss:tcp:[::1]", true, true, "::1", 8001},
+        {"kiss:tcp:host:", false, false, "", 0},
+        {"kiss:tcp:host:0", false, false, "", 0},
+        {"kiss:tcp:host:65536", false, false, "", 0},
+        {"kiss:tcp:host:80x", false, false, "", 0},
+        {"kiss:tcp::8001", false, false, "", 0},
+        {"kiss:tcp:[::1", false, false, "", 0},
+        {"kiss:", false, false, "", 0},
+        {"tcp:host:8001", false, false, "", 0},
+        {"/dev/ttyS0", false, false, "", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(kiss::isKissPortName(c.name), std::string_view(c.name).size() >= 5 &&
+                                                    (c.name[0] == 'k' || c.name[0] == 'K'));
+        const auto t = kiss::parseKissPortName(c.name);
+        ASSERT_EQ(t.has_value(), c.ok);
+        if (!c.ok) continue;
+        EXPECT_EQ(t->tcp, c.tcp);
+        EXPECT_EQ(c.tcp ? t->host : t->device, c.where);
+        if (c.tcp) {
+            EXPECT_EQ(t->port, c.port);
+        }
+    }
+    ManualClock clock;
+    std::string error;
+    EXPECT_FALSE(kiss::openKissTnc("kiss:tcp:host:0", 9600, {}, clock, &error));
+    EXPECT_EQ(error, "bad KISS port name kiss:tcp:host:0");
+    EXPECT_FALSE(kiss::openKissTnc("kiss:/dev/norva-no-such-tty", 9600, {}, clock, &error));
+    EXPECT_FALSE(error.empty());
+}
+
+}  // namespace
+}  // namespace norva::test
