@@ -77,6 +77,7 @@ void Ax25Link::acceptConnect(const Ax25Frame& sabm, std::int64_t nowMs) {
     if (state_ != LinkState::Disconnected) return;
     clearQueues();
     vs_ = vr_ = va_ = rc_ = 0;
+    srtt_ = 0;  // a new peer: nothing measured yet
     peerBusy_ = rejectSent_ = ackPending_ = resetting_ = false;
     sendU(FrameType::UA, sabm.pf, false);
     linkUp();

@@ -10,6 +10,7 @@
 #include <map>
 
 #include "platform/Clock.h"
+#include "platform/Text.h"
 
 namespace norva::kiss {
 
@@ -45,20 +46,13 @@ std::vector<Ax25Address> reversePath(const std::vector<Ax25Address>& digis) {
 
 }  // namespace
 
-bool isKissPortName(std::string_view name) {
-    if (name.size() < 5) return false;
-    std::string head(name.substr(0, 5));
-    for (char& c : head) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return head == "kiss:";
-}
+bool isKissPortName(std::string_view name) { return name.size() >= 5 && iequals(name.substr(0, 5), "kiss:"); }
 
 std::optional<KissTarget> parseKissPortName(std::string_view name) {
     if (!isKissPortName(name)) return std::nullopt;
     std::string_view rest = name.substr(5);
     KissTarget t;
-    std::string head(rest.substr(0, 4));
-    for (char& c : head) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (head != "tcp:") {
+    if (rest.size() < 4 || !iequals(rest.substr(0, 4), "tcp:")) {
         if (rest.empty()) return std::nullopt;
         t.device = std::string(rest);
         return t;

@@ -9,6 +9,7 @@
 #include <map>
 
 #include "platform/Clock.h"
+#include "platform/Text.h"
 
 namespace norva::kiss {
 
@@ -34,30 +35,6 @@ std::string encodeCounted(int ch, std::uint8_t code, std::string_view payload) {
     payload = payload.substr(0, 256);
     std::string out{static_cast<char>(ch), static_cast<char>(code), static_cast<char>(payload.size() - 1)};
     out.append(payload);
-    return out;
-}
-
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
-    return s;
-}
-
-std::string upper(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return out;
-}
-
-std::vector<std::string_view> words(std::string_view s) {
-    std::vector<std::string_view> out;
-    std::size_t pos = 0;
-    while (pos < s.size()) {
-        while (pos < s.size() && std::isspace(static_cast<unsigned char>(s[pos]))) ++pos;
-        const std::size_t start = pos;
-        while (pos < s.size() && !std::isspace(static_cast<unsigned char>(s[pos]))) ++pos;
-        if (pos > start) out.push_back(s.substr(start, pos - start));
-    }
     return out;
 }
 
@@ -102,7 +79,7 @@ void KissTnc::hostByte(std::uint8_t b) {
 // Terminal mode only waits for ESC JHOST 1.
 void KissTnc::terminalByte(std::uint8_t b) {
     if (b == '\r' || b == '\n') {
-        std::string line = upper(termLine_);
+        std::string line = toUpper(termLine_);
         termLine_.clear();
         line.erase(std::remove(line.begin(), line.end(), ' '), line.end());
         if (line.find("JHOST1") != std::string::npos) {
@@ -125,7 +102,7 @@ std::string KissTnc::processFrame(int ch, bool command, std::string_view data) {
 
 // Channel 255: "G" lists the channels with something pending, each as channel + 1.
 std::string KissTnc::extendedPoll(bool command, std::string_view data) {
-    const std::string_view text = trimmed(data);
+    const std::string_view text = trim(data);
     if (!command || text.empty() || (text[0] != 'G' && text[0] != 'g'))
         return encodeText(kExtPoll, kError, "INVALID COMMAND");
     std::string list;
@@ -155,10 +132,10 @@ std::string KissTnc::infoFrame(int ch, std::string_view data) {
 }
 
 std::string KissTnc::command(int ch, std::string_view text) {
-    const std::string_view cmd = trimmed(text);
+    const std::string_view cmd = trim(text);
     if (cmd.empty()) return encodeOk(ch);
     const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(cmd[0])));
-    const std::string_view arg = trimmed(cmd.substr(1));
+    const std::string_view arg = trim(cmd.substr(1));
     switch (letter) {
     case 'G': return cmdGet(ch);
     case 'L': return cmdLinkStatus(ch);
@@ -221,12 +198,12 @@ std::string KissTnc::cmdLinkStatus(int ch) {
 
 // "@B" free buffers; "@T2"/"@T3" the acknowledgement delay and link check in 10 ms.
 std::string KissTnc::cmdAt(int ch, std::string_view cmd) {
-    std::string name = upper(cmd.substr(0, 2));
+    std::string name = toUpper(cmd.substr(0, 2));
     if (name.size() < 2 || !std::isalpha(static_cast<unsigned char>(name[1])))
         return encodeText(ch, kError, "INVALID COMMAND: @");
     if (name == "@B") return encodeText(ch, kOkText, std::to_string(freeBuffers()));
     if (cmd.size() > 2 && std::isdigit(static_cast<unsigned char>(cmd[2]))) name.push_back(cmd[2]);
-    const std::string_view arg = trimmed(cmd.substr(name.size()));
+    const std::string_view arg = trim(cmd.substr(name.size()));
     if (name == "@T2" || name == "@T3") {
         int& ms = name == "@T2" ? settings_.t2Ms : settings_.t3Ms;
         if (arg.empty()) return encodeText(ch, kOkText, std::to_string(ms / 10));
@@ -258,11 +235,11 @@ std::string KissTnc::cmdConnect(int ch, std::string_view arg) {
         if (link.state() == LinkState::Disconnected) return encodeText(ch, kError, "CHANNEL NOT CONNECTED");
         return encodeText(ch, kOkText, addressText(link.peer()));
     }
-    const auto w = words(arg);
+    const auto w = splitBlanks(arg);
     const auto target = parseAddress(w[0]);
     std::vector<Ax25Address> digis;
     for (std::size_t i = 1; i < w.size(); ++i) {
-        const std::string u = upper(w[i]);
+        const std::string u = toUpper(w[i]);
         if (u == "VIA" || u == "V") continue;
         const auto digi = parseAddress(u);
         if (!digi) return encodeText(ch, kError, "INVALID CALLSIGN");
@@ -290,7 +267,7 @@ std::string KissTnc::cmdDisconnect(int ch) {
 
 // "MN" switches the monitor off; letters I, U, S, C choose what it shows.
 std::string KissTnc::cmdMonitor(int ch, std::string_view arg) {
-    const std::string flags = upper(arg);
+    const std::string flags = toUpper(arg);
     if (flags.empty()) return encodeText(ch, kOkText, monitorFlags_.empty() ? "N" : monitorFlags_);
     if (flags[0] == 'N') {
         monitorFlags_.clear();
@@ -306,9 +283,9 @@ std::string KissTnc::cmdMonitor(int ch, std::string_view arg) {
 }
 
 std::string KissTnc::cmdJhost(int ch, std::string_view cmd) {
-    const std::string text = upper(cmd);
+    const std::string text = toUpper(cmd);
     if (text.rfind("JHOST", 0) != 0) return encodeText(ch, kError, "INVALID COMMAND: J");
-    const std::string_view arg = trimmed(std::string_view(text).substr(5));
+    const std::string_view arg = trim(std::string_view(text).substr(5));
     if (arg.empty()) return encodeText(ch, kOkText, "1");
     if (arg == "1") return encodeOk(ch);
     if (arg == "0") {
