@@ -208,6 +208,41 @@ TEST(KissTncFace, DigipeaterPathIsUsedAndReportedBackwards) {
     EXPECT_TRUE(sentFrames(*p.lineB).empty());
 }
 
+TEST(KissTncFace, AFullReceiveQueueHoldsThePeerWithRnrUntilTheEngineReads) {
+    KissSettings sa = settings("DA1AAA");
+    sa.maxFrame = 7;
+    KissSettings sb = settings("DB1BBB");
+    sb.traceFrames = true;
+    KissPair p(sa, sb);
+    cmd(*p.a, 1, "C DB1BBB");
+    p.run(200);
+    cmd(*p.a, 1, "G");
+    cmd(*p.b, 1, "G");
+    for (int i = 0; i < 260; ++i) ask(*p.a, 1, false, "x" + std::to_string(i));
+    p.run(20000);
+    // B stopped the flow: it holds what the engine has not read, no more.
+    const std::size_t held = p.b->pendingItems(1);
+    EXPECT_GT(held, 200u);
+    EXPECT_LT(held, 200u + 8u);
+    const auto sentRnr = [&] {
+        for (const auto& t : p.traces)
+            if (t.find("sent fm DB1BBB to DA1AAA ctl RNR") != std::string::npos) return true;
+        return false;
+    };
+    EXPECT_TRUE(sentRnr());
+    const auto l = cmd(*p.a, 1, "L");
+    EXPECT_NE(l.find(" 4"), std::string::npos) << "the link stays up while the peer is busy";
+    std::string want;
+    for (int i = 0; i < 260; ++i) want += "x" + std::to_string(i) + ",";
+    std::string got;
+    for (int round = 0; round < 200 && got.size() < want.size(); ++round) {
+        for (std::string r = cmd(*p.b, 1, "G"); r.size() > 2; r = cmd(*p.b, 1, "G"))
+            if (r[1] == 7) got += r.substr(3) + ",";
+        p.run(200);
+    }
+    EXPECT_EQ(got, want) << "every piece once, in order, after the busy spell";
+}
+
 TEST(KissTncFace, HostileModemInputIsCountedAndTheTncKeepsAnswering) {
     KissPair p(settings("DA1AAA"));
     std::string junk = "\x01\x02garbage";
