@@ -104,7 +104,14 @@ KissTnc::KissTnc(ModemOpener opener, KissSettings settings, Clock& clock, TraceF
     for (int n = 0; n <= settings_.channels; ++n) channels_.push_back(std::make_unique<Channel>(*this, n, params_));
 }
 
-KissTnc::~KissTnc() = default;
+// The TNC goes with the program: peers are told at once instead of
+// finding out after their retries.
+KissTnc::~KissTnc() {
+    for (auto& c : channels_) {
+        const LinkState st = c->link.state();
+        if (st == LinkState::Connected || st == LinkState::TimerRecovery) c->link.disconnect(now());
+    }
+}
 
 bool KissTnc::open(std::string* error) { return modem_.open(error); }
 

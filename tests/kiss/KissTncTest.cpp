@@ -243,6 +243,17 @@ TEST(KissTncFace, AFullReceiveQueueHoldsThePeerWithRnrUntilTheEngineReads) {
     EXPECT_EQ(got, want) << "every piece once, in order, after the busy spell";
 }
 
+TEST(KissTncFace, ClosingTheTncTellsConnectedPeers) {
+    KissPair p(settings("DA1AAA"), settings("DB1BBB"));
+    cmd(*p.a, 1, "C DB1BBB");
+    p.run(200);
+    cmd(*p.b, 1, "G");
+    p.a.reset();  // the program ends
+    p.lineB->toTnc += p.lineA->fromTnc;
+    p.b->service();
+    EXPECT_EQ(cmd(*p.b, 1, "G"), std::string("\x01\x03(1) DISCONNECTED fm DA1AAA\0", 29));
+}
+
 TEST(KissTncFace, HostileModemInputIsCountedAndTheTncKeepsAnswering) {
     KissPair p(settings("DA1AAA"));
     std::string junk = "\x01\x02garbage";
