@@ -121,14 +121,15 @@ int Ax25Link::t1Ms() const {
     return static_cast<int>(std::clamp<long>(t, params_.minT1Ms, params_.maxT1Ms));
 }
 
-void Ax25Link::startT1() {
-    t1_ = now_ + t1Ms();
-    t1Started_ = now_;
-}
+void Ax25Link::startT1() { t1_ = now_ + t1Ms(); }
 
-void Ax25Link::measureRtt() {
-    if (!t1_ || rc_ != 0 || retransmitted_) return;
-    const auto sample = static_cast<int>(std::min<std::int64_t>(now_ - t1Started_, params_.maxT1Ms));
+// One sample per acknowledgement: the time since the newest frame it
+// confirms went out, unless that frame was sent more than once (then it is
+// unknown which copy is answered).
+void Ax25Link::measureRtt(int ns) {
+    if (resent_[static_cast<std::size_t>(ns)]) return;
+    const auto sample = static_cast<int>(
+        std::clamp<std::int64_t>(now_ - sentAt_[static_cast<std::size_t>(ns)], 1, params_.maxT1Ms));
     srtt_ = srtt_ == 0 ? sample : (7 * srtt_ + sample) / 8;
 }
 
@@ -170,16 +171,17 @@ void Ax25Link::kick() {
     while (!peerBusy_) {
         const auto outstanding = static_cast<std::size_t>((vs_ - va_) & 7);
         if (outstanding >= static_cast<std::size_t>(std::clamp(params_.k, 1, 7))) return;
-        if (outstanding >= unacked_.size()) {
+        const bool again = outstanding < unacked_.size();
+        if (!again) {
             if (pending_.empty()) return;
             unacked_.push_back(std::move(pending_.front()));
             pending_.pop_front();
-        } else {
-            retransmitted_ = true;
         }
         Ax25Frame f = frame(FrameType::I, true, false);
         f.ns = vs_;
         f.info = unacked_[outstanding];
+        sentAt_[static_cast<std::size_t>(vs_)] = now_;
+        resent_[static_cast<std::size_t>(vs_)] = again;
         vs_ = (vs_ + 1) & 7;
         ackPending_ = false;
         t2_.reset();
@@ -200,9 +202,9 @@ void Ax25Link::framesAcked(int nr) {
     const int outstanding = (vs_ - va_) & 7;
     for (int i = 0; i < n && !unacked_.empty(); ++i) unacked_.pop_front();
     if (n > 0) rejWithoutProgress_ = 0;
+    if (n > 0 && n <= outstanding) measureRtt((nr - 1) & 7);
     if (n > outstanding) vs_ = nr;  // acknowledged beyond a requeue point
     va_ = nr;
-    if (unacked_.empty()) retransmitted_ = false;
 }
 
 void Ax25Link::checkIFramesAcked(int nr) {
@@ -211,21 +213,16 @@ void Ax25Link::checkIFramesAcked(int nr) {
         return;
     }
     if (static_cast<std::size_t>((nr - va_) & 7) == unacked_.size() && !unacked_.empty()) {
-        measureRtt();
         framesAcked(nr);
         t1_.reset();
         t3_ = now_ + params_.t3Ms;
     } else if (nr != va_) {
-        measureRtt();
         framesAcked(nr);
         startT1();
     }
 }
 
-void Ax25Link::requeue() {
-    if (vs_ != va_) retransmitted_ = true;
-    vs_ = va_;
-}
+void Ax25Link::requeue() { vs_ = va_; }
 
 // A peer that rejects every frame would keep the link sending for ever;
 // after N2 such REJs in a row it is treated like a peer that stopped answering.
@@ -261,7 +258,6 @@ void Ax25Link::linkUp() {
     // Frames the peer never confirmed go out again from sequence number 0.
     vs_ = vr_ = va_ = rc_ = rejWithoutProgress_ = 0;
     rejectSent_ = peerBusy_ = ackPending_ = false;
-    retransmitted_ = !unacked_.empty();
     t1_.reset();
     t2_.reset();
     t3_ = now_ + params_.t3Ms;

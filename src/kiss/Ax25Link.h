@@ -111,7 +111,7 @@ private:
     void requeue();
     bool rejStorm(const Ax25Frame& f);
     void startT1();
-    void measureRtt();
+    void measureRtt(int ns);
     void backOff();
     void clearQueues();
     Ax25Frame frame(FrameType t, bool command, bool pf) const;
@@ -133,13 +133,13 @@ private:
     bool rejectSent_ = false;
     bool ackPending_ = false;
     bool resetting_ = false;   // re-establishing a link that was up
-    bool retransmitted_ = false;  // no round trip is measured on retransmitted frames
     int rejWithoutProgress_ = 0;  // REJs in a row that confirmed nothing
     int srtt_ = 0;             // 0: not measured yet
     std::optional<std::int64_t> t1_;
     std::optional<std::int64_t> t2_;
     std::optional<std::int64_t> t3_;
-    std::int64_t t1Started_ = 0;
+    std::array<std::int64_t, 8> sentAt_{};  // when the frame numbered N(S) last went out
+    std::array<bool, 8> resent_{};          // ... and whether that was a repetition
     std::deque<std::string> pending_;  // never sent
     std::deque<std::string> unacked_;  // sent at least once, from V(A) on
 };
