@@ -51,7 +51,6 @@ struct Station {
         profile = std::make_unique<Profile>(dir.path() / "norva.ini");
         EngineConfig config;
         config.programDir = dir.path();
-        config.openStream = openStreamByName;
         config.busAddress = busAddress;
         engine = std::make_unique<Engine>(config, *profile, ui, clockOverride ? *clockOverride : clock);
         engine->start();
