@@ -18,6 +18,10 @@
 
 // Norva
 #include "gui/DesktopApp.h"
+#include "gui/EngineLink.h"
+#include "hostmode/HostMode.h"
+#include "hostmode/VirtualTnc.h"
+#include "support/AirRecorder.h"
 #include "gui/MainFrame.h"
 #include "support/TempDir.h"
 #include "terminal/TermText.h"
@@ -114,6 +118,25 @@ protected:
 
     TempDir dir;
     std::unique_ptr<DesktopSession> session;
+};
+
+// A session on the in-process TNC ("dde" port) whose air is recorded: the
+// fixture of the tests that drive a channel from the menus.
+class AirGuiTest : public GuiTest {
+protected:
+    // start() with what the host writes on the TNC recorded in air.
+    void startWithAir() {
+        start();
+        link()->call([this](CHostMode& hm) { hm.virtualTnc().setPartner(&air); });
+    }
+    void TearDown() override {
+        if (session && !session->finished())
+            link()->call([](CHostMode& hm) { hm.virtualTnc().setPartner(nullptr); });
+        GuiTest::TearDown();
+    }
+    EngineLink* link() const { return session->engineLink(); }
+
+    AirRecorder air;
 };
 
 }  // namespace norva::test

@@ -21,7 +21,7 @@
 
 namespace norva::test {
 
-class ReaderGuiTest : public GuiTest {
+class ReaderGuiTest : public AirGuiTest {
 protected:
     static constexpr int kChannel = 1;  // slot 2
 
@@ -30,17 +30,9 @@ protected:
                   "[Frame]\r\nAutoArrange=0\r\nTopLink=2\r\nShowBitmap=0\r\n" + extra +
                       "[Tnc]\r\n1=1\r\n[1]\r\nTncName=Demo\r\nChannels=4\r\nComPort=dde\r\nMyCall=DL1ABC\r\n"
                       "Connected=1\r\n[TncDocuments]\r\n2=1\r\n");
-        start();
-        link()->call([this](CHostMode& hm) { hm.virtualTnc().setPartner(&air); });
+        startWithAir();
     }
-    void TearDown() override {
-        if (session && !session->finished())
-            link()->call([](CHostMode& hm) { hm.virtualTnc().setPartner(nullptr); });
-        GuiTest::TearDown();
-    }
-    EngineLink* link() const { return session->engineLink(); }
 
-    AirRecorder air;
 };
 
 TEST_F(ReaderGuiTest, MailboxReaderSendsPickedCommandsAndWritesTheReadScript) {

@@ -40,7 +40,7 @@ void pick(QListWidget* list, const QString& text) {
 
 }  // namespace
 
-class ScriptGuiTest : public GuiTest {
+class ScriptGuiTest : public AirGuiTest {
 protected:
     static constexpr int kSlot = 2;  // TNC 1, channel 1
     static constexpr int kChannel = 1;
@@ -53,19 +53,12 @@ protected:
                       "\r\n[Tnc]\r\n1=1\r\n2=1\r\n[1]\r\nTncName=Demo\r\nChannels=4\r\nComPort=dde\r\n"
                       "MyCall=DL1ABC\r\nConnected=1\r\n[2]\r\nTncName=Zwei\r\nChannels=2\r\nComPort=dde\r\n"
                       "Connected=0\r\n[TncDocuments]\r\n2=1\r\n");
-        start();
-        link()->call([this](CHostMode& hm) { hm.virtualTnc().setPartner(&air); });
+        startWithAir();
         frame()->scripts().setFileChooser([this](QWidget*, const FileRequest& r) {
             asked.push_back(r);
             return answer;
         });
     }
-    void TearDown() override {
-        if (session && !session->finished())
-            link()->call([](CHostMode& hm) { hm.virtualTnc().setPartner(nullptr); });
-        GuiTest::TearDown();
-    }
-    EngineLink* link() const { return session->engineLink(); }
     bool scriptRuns() {
         return link()->call([this](CHostMode&) {
             CTncChannel* channel = link()->channelOf(kSlot);
@@ -78,7 +71,6 @@ protected:
     }
     std::string schedule(int key) { return frame()->profile().getString("SCHEDULE", std::to_string(key)); }
 
-    AirRecorder air;
     std::filesystem::path scripts;
     std::vector<FileRequest> asked;
     QString answer;

@@ -106,7 +106,7 @@ constexpr const char* kHandWritten =
 
 }  // namespace
 
-class StationGuiTest : public GuiTest {
+class StationGuiTest : public AirGuiTest {
 protected:
     void startStation(const std::string& extraFrame = "") {
         std::filesystem::create_directories(dir.path() / "stations");
@@ -118,15 +118,8 @@ protected:
                       "[Tnc]\r\n1=1\r\n[1]\r\nTncName=Demo\r\nChannels=4\r\nComPort=dde\r\n"
                       "MyCall=DL1ABC\r\nConnected=1\r\n");
         dir.write("scripts/hop.scr", "Hello Node\r\n**WAITFOR never\r\n");
-        start();
-        link()->call([this](CHostMode& hm) { hm.virtualTnc().setPartner(&air); });
+        startWithAir();
     }
-    void TearDown() override {
-        if (session && !session->finished())
-            link()->call([](CHostMode& hm) { hm.virtualTnc().setPartner(nullptr); });
-        GuiTest::TearDown();
-    }
-    EngineLink* link() const { return session->engineLink(); }
     StationCommands& stations() { return frame()->stations(); }
     std::filesystem::path stn(const std::string& name) const { return dir.path() / "stations" / name; }
     StationWindow* openWindow() {
@@ -134,7 +127,6 @@ protected:
         return stations().window();
     }
 
-    AirRecorder air;
 };
 
 TEST_F(StationGuiTest, HandWrittenFileLoadsAndOkWritesItBackExactly) {

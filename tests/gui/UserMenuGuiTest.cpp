@@ -18,7 +18,7 @@
 
 namespace norva::test {
 
-class UserMenuGuiTest : public GuiTest {
+class UserMenuGuiTest : public AirGuiTest {
 protected:
     static constexpr int kChannel = 1;  // slot 2
 
@@ -33,15 +33,8 @@ protected:
         dir.write("menus/exec.mnu", "Marker|sh -c \"echo ran > '" + (dir.path() / "ran.txt").string() +
                                         "'\"\r\nBroken=norva-no-such-program\r\n");
         dir.write("boxconn.scr", "**WAITFOR never\r\n");
-        start();
-        link()->call([this](CHostMode& hm) { hm.virtualTnc().setPartner(&air); });
+        startWithAir();
     }
-    void TearDown() override {
-        if (session && !session->finished())
-            link()->call([](CHostMode& hm) { hm.virtualTnc().setPartner(nullptr); });
-        GuiTest::TearDown();
-    }
-    EngineLink* link() const { return session->engineLink(); }
     bool scriptRuns() {
         return link()->call([this](CHostMode&) {
             CTncChannel* channel = link()->channelOf(2);
@@ -56,7 +49,6 @@ protected:
         });
     }
 
-    AirRecorder air;
 };
 
 TEST_F(UserMenuGuiTest, EntriesAppearAndActOnTheActiveChannel) {
