@@ -41,6 +41,7 @@
 #include "gui/UserMenuCommands.h"
 #include "gui/DdeLinksDialog.h"
 #include "gui/MailboxWindow.h"
+#include "gui/PasswordDialogs.h"
 #include "gui/MapCommands.h"
 #include "gui/SevenPlusCommands.h"
 #include "app/Engine.h"
@@ -171,7 +172,10 @@ void CMainFrame::buildMenus() {
     addCommand(settings, "Verzeichnisse...", "directories", this, [this] { directories(); });
     addCommand(settings, "Systemklänge...", "sounds", this, [this] { soundSettings(); });
     settings->addSeparator();
-    addLater(settings, "Remote Passwort...");
+    addCommand(settings, "Remote Passwort...", "remotePassword", this, [this] {
+        RemotePasswordDialog dialog(profile_, this);
+        dialog.exec();
+    });
     addCommand(settings, "DDE ...", "ddeLinks", this, [this] { ddeLinks(); });
     addCommand(settings, "DieBox Verzeichnis...", "mailboxReader", this, [this] { mailboxReader(); });
     addCommand(settings, "DieBox Einstellungen...", "mailboxSettings", this, [this] {

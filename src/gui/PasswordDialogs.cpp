@@ -1,6 +1,9 @@
 // The password dialogs (see PasswordDialogs.h).
 #include "gui/PasswordDialogs.h"
 
+// std
+#include <memory>
+
 // Qt
 #include <QDialogButtonBox>
 #include <QFontDatabase>
@@ -15,6 +18,7 @@
 #include <QVBoxLayout>
 
 // Norva
+#include "platform/Profile.h"
 #include "station/StationFile.h"
 
 namespace norva {
@@ -71,6 +75,52 @@ std::string withoutHint(QString text) {
 
 }  // namespace
 
+void watchLongSecret(QWidget* dialog, QLineEdit* field, QLabel* length) {
+    length->setObjectName("length");
+    length->setText(QString::number(field->text().size()));
+    // Only a blank typed now is worth a warning, not one already stored.
+    auto blanks = std::make_shared<int>(static_cast<int>(field->text().count(' ')));
+    QObject::connect(field, &QLineEdit::textChanged, dialog, [dialog, length, blanks](const QString& text) {
+        length->setText(QString::number(text.size()));
+        const int now = static_cast<int>(text.count(' '));
+        const bool typedBlank = now > *blanks;
+        *blanks = now;
+        if (typedBlank)
+            QMessageBox::warning(dialog, kCaption, "Achtung ! Ihr Passwort enthält Leerzeichen.");
+    });
+}
+
+bool confirmLongSecret(QWidget* dialog, const QLineEdit* field) {
+    return field->text().size() >= 80 ||
+           QMessageBox::question(dialog, kCaption, "Achtung ! Ihr Passwort ist kürzer als 80 Zeichen.",
+                                 QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok) == QMessageBox::Ok;
+}
+
+RemotePasswordDialog::RemotePasswordDialog(Profile& profile, QWidget* parent)
+    : QDialog(parent), profile_(profile), password_(secretField(profile.getString("frame", "Password"))),
+      length_(new QLabel) {
+    setWindowTitle("Passwort für Remote - Benutzer eingeben");
+    setObjectName("RemotePasswordDialog");
+    password_->setMaxLength(128);
+    watchLongSecret(this, password_, length_);
+    auto* row = new QHBoxLayout;
+    row->addWidget(password_, 1);
+    row->addWidget(new QLabel("Password"));
+    row->addWidget(length_);
+    row->addWidget(new QLabel("Zeichen"));
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(row);
+    layout->addWidget(okCancel(this));
+    resize(520, sizeHint().height());
+}
+
+void RemotePasswordDialog::accept() {
+    if (!confirmLongSecret(this, password_))
+        return;
+    profile_.writeString("frame", "Password", password_->text().toStdString());
+    QDialog::accept();
+}
+
 // ------------------------------------------------------------ common
 
 PasswordDialog::PasswordDialog(PasswordTarget target, const QString& title, QWidget* parent)
@@ -104,9 +154,7 @@ TheNetPasswordDialog::TheNetPasswordDialog(PasswordTarget target, QWidget* paren
       sysop_(plainField(stored_.sysopCommand, static_cast<int>(kPasswordValueLimit), "sysopCommand")),
       length_(new QLabel) {
     setObjectName("TheNetPasswordDialog");
-    length_->setObjectName("length");
-    length_->setText(QString::number(password_->text().size()));
-    blanks_ = static_cast<int>(password_->text().count(' '));
+    watchLongSecret(this, password_, length_);
     auto* form = new QFormLayout;
     addStationRows(form);
     form->addRow("Sysop Kommando:", sysop_);
@@ -117,21 +165,11 @@ TheNetPasswordDialog::TheNetPasswordDialog(PasswordTarget target, QWidget* paren
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(okCancel(this));
-    connect(password_, &QLineEdit::textChanged, this, [this](const QString& text) {
-        length_->setText(QString::number(text.size()));
-        const int blanks = static_cast<int>(text.count(' '));
-        const bool typedBlank = blanks > blanks_;
-        blanks_ = blanks;
-        if (typedBlank)
-            QMessageBox::warning(this, kCaption, "Achtung ! Ihr Passwort enthält Leerzeichen.");
-    });
 }
 
 void TheNetPasswordDialog::accept() {
     const std::string password = password_->text().toStdString();
-    if (password_->text().size() < 80 &&
-        QMessageBox::question(this, kCaption, "Achtung ! Ihr Passwort ist kürzer als 80 Zeichen.",
-                              QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok) != QMessageBox::Ok)
+    if (!confirmLongSecret(this, password_))
         return;
     if (!writeNodePassword(target_.file, password, sysop_->text().toStdString()) || !writeStationCalls(target_)) {
         writeFailed();

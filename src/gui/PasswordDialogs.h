@@ -18,11 +18,14 @@
 #include "station/StationPaths.h"
 
 class QFormLayout;
+
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 
 namespace norva {
+
+class Profile;
 
 // The first lines of the DieBox field while the file holds no block.
 inline constexpr const char* kDieBoxHint =
@@ -66,7 +69,6 @@ private:
     QLineEdit* password_;
     QLineEdit* sysop_;
     QLabel* length_;
-    int blanks_ = 0;
 };
 
 class FlexNetPasswordDialog : public PasswordDialog {
@@ -95,6 +97,27 @@ private:
     QLineEdit* sysop_;
     QLineEdit* login_;
     QPlainTextEdit* block_;
+};
+
+// A secret of 80 characters or more: its length shown beside it while typed,
+// a warning for each blank typed, and on OK a question when it is shorter.
+void watchLongSecret(QWidget* dialog, QLineEdit* field, QLabel* length);
+bool confirmLongSecret(QWidget* dialog, const QLineEdit* field);
+
+// "Passwort für Remote - Benutzer eingeben": the superuser password a remote
+// station proves with five characters (key Password of section frame).
+class RemotePasswordDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit RemotePasswordDialog(Profile& profile, QWidget* parent = nullptr);
+    QLineEdit* password() const { return password_; }
+    QLabel* lengthLabel() const { return length_; }
+    void accept() override;
+
+private:
+    Profile& profile_;
+    QLineEdit* password_;
+    QLabel* length_;
 };
 
 // The dialog for a procedure ("TheNet", "Norva", "FlexNet", "SP", "DieBox";

@@ -2,6 +2,7 @@
 // dialog and a password answer put into an input pane, in the running
 // program on the in-process TNC.
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -13,6 +14,7 @@
 #include "gui/EngineLink.h"
 #include "gui/MailboxWindow.h"
 #include "gui/NorvaSplit.h"
+#include "gui/PasswordDialogs.h"
 #include "gui/SevenPlusCommands.h"
 #include "hostmode/HostMode.h"
 #include "hostmode/VirtualTnc.h"
@@ -162,6 +164,32 @@ TEST(MailboxSettings, DialogEditsTheHeadingsTheReaderUses) {
     dialog.accept();
     EXPECT_EQ(profile.getString("DieBox", "DirUserString"), "Benutzer:");
     EXPECT_EQ(MailboxSettings::read(profile, dir.path(), kCheckHeadingWindow).userHeading, "BENUTZER:");
+}
+
+}  // namespace norva::test
+
+namespace norva::test {
+
+TEST(RemotePassword, ShortPasswordsAreQuestionedAndOkStoresIt) {
+    TempDir dir;
+    Profile profile(dir.path() / "norva.ini");
+    RemotePasswordDialog dialog(profile);
+    const std::string secret(85, 'x');
+    dialog.password()->setText(QString::fromStdString(secret));
+    EXPECT_EQ(dialog.lengthLabel()->text().toStdString(), "85");
+    dialog.accept();
+    EXPECT_EQ(profile.getString("frame", "Password"), secret);
+
+    RemotePasswordDialog again(profile);
+    EXPECT_EQ(again.password()->text().toStdString(), secret);
+    again.password()->setText("kurz");
+    QString asked;
+    {
+        Answerer cancel(QMessageBox::Cancel, &asked);
+        again.accept();
+    }
+    EXPECT_EQ(asked.toStdString(), "Achtung ! Ihr Passwort ist kürzer als 80 Zeichen.");
+    EXPECT_EQ(profile.getString("frame", "Password"), secret) << "Cancel returns to the field";
 }
 
 }  // namespace norva::test
