@@ -31,6 +31,7 @@ class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
+class QMenuBar;
 
 namespace norva {
 
@@ -188,6 +189,10 @@ protected:
 
 private:
     void buildMenus();
+    void buildFileAndEditMenus(QMenuBar* bar);
+    void buildLinkMenus(QMenuBar* bar);
+    void buildTransferAndSettingsMenus(QMenuBar* bar);
+    void buildViewMenus(QMenuBar* bar);
     void buildBars();
     void applyWindowSettings();
     void updateTitle();

@@ -90,6 +90,14 @@ QAction* CMainFrame::action(const QString& objectName) const {
 
 void CMainFrame::buildMenus() {
     QMenuBar* bar = menuBar();
+    buildFileAndEditMenus(bar);
+    buildLinkMenus(bar);
+    buildTransferAndSettingsMenus(bar);
+    buildViewMenus(bar);
+}
+
+// Datei and Bearbeiten.
+void CMainFrame::buildFileAndEditMenus(QMenuBar* bar) {
 
     QMenu* file = bar->addMenu("&Datei");
     addCommand(file, "Neue Station...", "newStation", this, [this] { stations_->showWindow(); });
@@ -122,7 +130,10 @@ void CMainFrame::buildMenus() {
     addCommand(edit, "neue Route bearbeiten", "editRoute", this, [this] {
         if (mapCommands_) mapCommands_->editRoute();
     });
+}
 
+// Verbindungen, Tnc, Text (with the user menus) and Scripte.
+void CMainFrame::buildLinkMenus(QMenuBar* bar) {
     QMenu* links = bar->addMenu("&Verbindungen");
     addCommand(links, "&Logon", "logon", this, [this] { logon(); }, QKeySequence(Qt::CTRL | Qt::Key_L));
     addCommand(links, "Logo&ff", "logoff", this, [this] { logoff(); },
@@ -147,7 +158,10 @@ void CMainFrame::buildMenus() {
     addCommand(scripts, "Script bearbeiten...", "editScript", this, [this] { editScript(); });
     addCommand(scripts, "Script Zeitsteuerung...", "scheduleScripts", this,
                [this] { scripts_->editSchedule(settings_.frame.topLink); });
+}
 
+// Transfer and Einstellungen.
+void CMainFrame::buildTransferAndSettingsMenus(QMenuBar* bar) {
     QMenu* transfer = bar->addMenu("T&ransfer");
     addCommand(transfer, "Textdatei senden...", "sendTextFile", this,
                [this] { transfers_->sendTextFile(settings_.frame.topLink, kTitleSendText); });
@@ -184,7 +198,10 @@ void CMainFrame::buildMenus() {
     });
     addCommand(settings, "Travo Status...", "travoStatus", this, [this] { startCompanion(); });
     addCommand(settings, "Mailbox Dateiverwaltung...", "travoMailbox", this, [this] { startCompanion(); });
+}
 
+// Ansicht, Fenster, Hilfe and the tool bar.
+void CMainFrame::buildViewMenus(QMenuBar* bar) {
     QMenu* view = bar->addMenu("&Ansicht");
     auto toggle = [this, view](const QString& label, const QString& name, QWidget* w) {
         QAction* a = view->addAction(label);
