@@ -21,11 +21,10 @@ namespace {
 
 // The ports of a real station: "kiss:..." is a KISS TNC behind our own AX.25
 // layer (its settings in the section of the TNC that names the port);
-// everything else goes to the given opener (a tty or TCP, or a test's).
-StreamOpener stationOpener(StreamOpener base, Profile& profile, Clock& clock,
-                           std::function<void(std::string_view)> trace) {
-    return [base, &profile, &clock, trace](const std::string& name, int baud, std::string* error) {
-        if (!kiss::isKissPortName(name)) return base(name, baud, error);
+// everything else is a host-mode TNC on a tty or TCP.
+StreamOpener stationOpener(Profile& profile, Clock& clock, std::function<void(std::string_view)> trace) {
+    return [&profile, &clock, trace](const std::string& name, int baud, std::string* error) {
+        if (!kiss::isKissPortName(name)) return openStreamByName(name, baud, error);
         const kiss::KissSettings settings =
             kiss::readKissSettings(profile, kiss::tncSectionOfPort(profile, name));
         return kiss::openKissTnc(name, baud, settings, clock, error, trace);
@@ -38,8 +37,9 @@ Engine::Engine(EngineConfig config, Profile& profile, UiPort& ui, Clock& clock)
     : config_(std::move(config)),
       log_(config_.programDir, clock),
       ctx_(HostContext{profile, clock, ui, log_, config_.programDir, config_.settings,
-                       stationOpener(config_.openStream ? config_.openStream : StreamOpener(openStreamByName),
-                                     profile, clock, config_.trace),
+                       // A given opener (a test's) opens every port itself.
+                       config_.openStream ? config_.openStream
+                                          : stationOpener(profile, clock, config_.trace),
                        nullptr, config_.trace}) {
     wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
 }
