@@ -80,6 +80,8 @@ void CBoxDirWatcher::sendHook(const FrameRecord& text) {
 
 int CBoxDirWatcher::receive(const ReceiveRecord& record) {
     const std::string_view text = record.text();
+    // Most records arrive unarmed: they cost nothing here.
+    if (state_ != State::Capturing && armed_ == 0) return 1;
     const std::string upper = toUpper(text);
     if (state_ == State::Capturing) {
         if (auto* capture = dynamic_cast<CTextCaptureJob*>(capture_.get())) capture->write(text);
@@ -88,7 +90,6 @@ int CBoxDirWatcher::receive(const ReceiveRecord& record) {
             close();
         return 1;
     }
-    if (armed_ == 0) return 1;
     if (const auto at = upper.find(settings_.userHeading); !settings_.userHeading.empty() && at != std::string::npos)
         open(BoxListing::User, text, at);
     else if (const auto at2 = upper.find(settings_.infoHeading);
