@@ -247,14 +247,7 @@ bool KissTnc::incomingConnect(const Ax25Frame& f) {
     if (ch == 0) {
         ++counters_.refused;
         trace("kiss: connect from " + addressText(f.src) + " refused: no free channel");
-        Ax25Frame dm;
-        dm.dest = f.src;
-        dm.src = f.dest;
-        dm.digis = reversePath(f.digis);
-        dm.type = FrameType::DM;
-        dm.command = false;
-        dm.pf = f.pf;
-        transmit(dm);
+        sendDm(f);
         pushItem(0, kLinkStatusCode, "(0) CONNECT REQUEST fm " + addressText(f.src));
         return true;
     }
@@ -276,6 +269,11 @@ void KissTnc::answerNoLink(const Ax25Frame& f) {
                          (f.type == FrameType::I || f.type == FrameType::RR || f.type == FrameType::RNR ||
                           f.type == FrameType::REJ));
     if (!needsDm) return;
+    sendDm(f);
+}
+
+// DM back to the sender of f, on its path reversed, with its poll bit as final.
+void KissTnc::sendDm(const Ax25Frame& f) {
     Ax25Frame dm;
     dm.dest = f.src;
     dm.src = f.dest;

@@ -104,6 +104,7 @@ private:
     void monitorFrame(const Ax25Frame& f);
     bool incomingConnect(const Ax25Frame& f);
     void answerNoLink(const Ax25Frame& f);
+    void sendDm(const Ax25Frame& f);
     void linkEvent(int ch, LinkEvent e);
     void linkData(int ch, std::string_view info);
     void pushItem(int ch, std::uint8_t code, std::string data);
