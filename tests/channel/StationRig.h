@@ -32,6 +32,9 @@ struct Station {
     RealClock clock;
     Clock* clockOverride = nullptr;  // set before start() to run on another clock
     std::string busAddress = "unix:path=/nonexistent/norva-test-bus";  // no IPC unless a test gives a bus
+    std::string extraIni;                                    // appended to norva.ini by start()
+    StreamOpener openStream;                                 // empty: the program's own
+    std::function<void(std::string_view)> traceSink;         // the engine's trace, when set
     std::unique_ptr<Profile> profile;
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
@@ -47,20 +50,28 @@ struct Station {
                   "\r\nComPort=" + port + "\r\nConnected=1\r\nDelayTime=25\r\nMyCall=" + call +
                   "\r\nQrg=144.800\r\n";
         }
-        dir.write("norva.ini", ini + "[Link85]\r\nInputEcho=1\r\n");
+        dir.write("norva.ini", ini + "[Link85]\r\nInputEcho=1\r\n" + extraIni);
         profile = std::make_unique<Profile>(dir.path() / "norva.ini");
         EngineConfig config;
         config.programDir = dir.path();
         config.busAddress = busAddress;
+        config.openStream = openStream;
+        config.trace = traceSink;
         engine = std::make_unique<Engine>(config, *profile, ui, clockOverride ? *clockOverride : clock);
         engine->start();
         console = std::make_unique<HeadlessConsole>(*engine, err);
     }
 
-    ~Station() {
+    // Ends the console and the engine (a derived rig whose callbacks the
+    // engine uses calls it first).
+    void stop() {
         console.reset();
         if (engine) engine->shutdown();
         engine.reset();
+    }
+
+    ~Station() {
+        stop();
         std::fclose(out);
         std::fclose(err);
     }

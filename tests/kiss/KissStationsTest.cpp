@@ -12,31 +12,18 @@
 #include <string>
 
 #include "KissRelay.h"
-#include "app/Engine.h"
-#include "app/Headless.h"
-#include "app/HeadlessUi.h"
-#include "channel/ChannelRegistry.h"
+#include "channel/StationRig.h"
 #include "channel/TncChannel.h"
-#include "hostmode/Tnc.h"
 #include "kiss/KissTnc.h"
-#include "platform/ByteStream.h"
-#include "support/Eventually.h"
-#include "support/TempDir.h"
 
 namespace norva::test {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct KissStation {
-    TempDir dir;
-    RealClock clock;
-    std::unique_ptr<Profile> profile;
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    HeadlessUi ui{out, err};
-    std::unique_ptr<Engine> engine;
-    std::unique_ptr<HeadlessConsole> console;
+// A station of the shared rig on a KISS modem at 127.0.0.1:port, with the
+// KISS settings of the test and every trace line kept.
+struct KissStation : Station {
     kiss::KissSettings settings = [] {
         kiss::KissSettings s;
         s.retries = 10;
@@ -45,61 +32,28 @@ struct KissStation {
     std::mutex mutex;
     std::string traceText;
 
-    // TNC 1 on a KISS modem at 127.0.0.1:port; the first channels send 256-byte frames.
+    // The first channels send 256-byte frames.
     void start(int port, const std::string& call) {
-        dir.write("norva.ini", "[Tnc]\r\n1=1\r\n[1]\r\nTncName=Kiss\r\nChannels=4\r\nComPort=kiss:tcp:127.0.0.1:" +
-                                   std::to_string(port) + "\r\nConnected=1\r\nDelayTime=25\r\nMyCall=" + call +
-                                   "\r\n[Link2]\r\nPacklen=256\r\n[Link3]\r\nPacklen=256\r\n");
-        profile = std::make_unique<Profile>(dir.path() / "norva.ini");
         settings.myCall = call;
         settings.channels = 4;
         settings.maxFrame = 4;
         settings.t2Ms = 50;
         settings.traceFrames = true;
-        EngineConfig config;
-        config.trace = [this](std::string_view line) {
-            std::lock_guard lock(mutex);
-            traceText.append(std::to_string(clock.monotonicMs() % 100000) + " ").append(line).push_back('\n');
-        };
-        config.programDir = dir.path();
-        config.openStream = [this](const std::string& name, int baud, std::string* error) {
+        extraIni = "[Link2]\r\nPacklen=256\r\n[Link3]\r\nPacklen=256\r\n";
+        traceSink = [this](std::string_view line) { note(line); };
+        openStream = [this](const std::string& name, int baud, std::string* error) {
             if (kiss::isKissPortName(name))
-                return kiss::openKissTnc(name, baud, settings, clock, error, [this](std::string_view line) {
-                    std::lock_guard lock(mutex);
-                    traceText.append(std::to_string(clock.monotonicMs() % 100000) + " ").append(line).push_back('\n');
-                });
+                return kiss::openKissTnc(name, baud, settings, clock, error, [this](std::string_view l) { note(l); });
             return openStreamByName(name, baud, error);
         };
-        engine = std::make_unique<Engine>(config, *profile, ui, clock);
-        engine->start();
-        console = std::make_unique<HeadlessConsole>(*engine, err);
+        Station::start("kiss:tcp:127.0.0.1:" + std::to_string(port), call);
     }
-    ~KissStation() {
-        console.reset();
-        if (engine) engine->shutdown();
-        engine.reset();
-        std::fclose(out);
-        std::fclose(err);
+    // The engine calls note() until it is gone.
+    ~KissStation() { stop(); }
+    void note(std::string_view line) {
+        std::lock_guard lock(mutex);
+        traceText.append(std::to_string(clock.monotonicMs() % 100000) + " ").append(line).push_back('\n');
     }
-    template <class F>
-    auto onChannel(int n, F fn) {
-        return engine->call([this, n, fn] {
-            CTncChannel* ch = engine->context().channels.channel(1, n);
-            using R = decltype(fn(*ch));
-            if (!ch) return R{};
-            return fn(*ch);
-        });
-    }
-    bool tncOpen() {
-        return engine->call([this] {
-            CTnc* t = engine->hostMode().tnc(1);
-            return t && t->isOpen() && !t->outOfSync();
-        });
-    }
-    int linkState(int n) {
-        return onChannel(n, [](CTncChannel& c) { return c.linkState().linkStateValue(); });
-    }
-    std::string output() { return contentsOf(out); }
     std::string trace() {
         std::lock_guard lock(mutex);
         return traceText;
