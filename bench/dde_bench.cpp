@@ -18,7 +18,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <systemd/sd-bus.h>
 #include <unistd.h>
@@ -41,6 +40,7 @@
 #include <thread>
 #include <vector>
 
+#include "dde/PrivateBus.h"
 #include "app/Engine.h"
 #include "platform/ByteStream.h"
 #include "platform/Clock.h"
@@ -50,7 +50,6 @@
 #include "tncsim/PtyServer.h"
 #include "tncsim/Radio.h"
 
-extern char** environ;
 
 using namespace norva;
 namespace fs = std::filesystem;
@@ -139,57 +138,6 @@ public:
     }
     Arrivals arrivals;
     std::atomic<std::uint64_t> bytes{0};
-};
-
-// A private session bus: dbus-daemon with its own configuration.
-class PrivateDaemon {
-public:
-    explicit PrivateDaemon(const fs::path& dir) {
-        const fs::path conf = dir / "bus.conf";
-        std::ofstream(conf) << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-                               " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                               "<busconfig><type>session</type><listen>unix:dir="
-                            << dir.string()
-                            << "</listen><policy context=\"default\"><allow send_destination=\"*\"/><allow receive_sender=\"*\"/>"
-                               "<allow own=\"*\"/></policy></busconfig>\n";
-        int fds[2];
-        if (::pipe2(fds, O_CLOEXEC) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        std::vector<std::string> args = {"dbus-daemon", "--config-file=" + conf.string(), "--nofork",
-                                         "--print-address=3"};
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        if (posix_spawnp(&pid_, "dbus-daemon", &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(fds[1]);
-        std::string line;
-        while (pid_ > 0 && line.find('\n') == std::string::npos) {
-            pollfd p{fds[0], POLLIN, 0};
-            char buf[256];
-            if (::poll(&p, 1, 10000) <= 0) break;
-            const ssize_t n = ::read(fds[0], buf, sizeof buf);
-            if (n <= 0) break;
-            line.append(buf, static_cast<std::size_t>(n));
-        }
-        ::close(fds[0]);
-        if (line.find('\n') != std::string::npos) address_ = line.substr(0, line.find('\n'));
-    }
-    ~PrivateDaemon() {
-        if (pid_ <= 0) return;
-        ::kill(pid_, SIGTERM);
-        ::waitpid(pid_, nullptr, 0);
-    }
-    PrivateDaemon(const PrivateDaemon&) = delete;
-    PrivateDaemon& operator=(const PrivateDaemon&) = delete;
-    const std::string& address() const { return address_; }
-
-private:
-    pid_t pid_ = -1;
-    std::string address_;
 };
 
 // The subscriber: its own sd-bus connection, used only on its own thread.
@@ -513,8 +461,9 @@ int main(int argc, char** argv) {
     fs::create_directories(dir);
     int rc = 0;
     {
-        PrivateDaemon daemon(dir);
-        if (daemon.address().empty()) {
+        // The same private session bus the IPC tests use.
+        norva::test::PrivateBus daemon;
+        if (!daemon.ok()) {
             std::fprintf(stderr, "dbus-daemon did not start (package dbus-daemon)\n");
             fs::remove_all(dir);
             return 1;
