@@ -9,6 +9,8 @@
 // Lines end as the file's first line ends; a new file gets CR LF.
 #include "platform/Profile.h"
 
+#include "platform/Files.h"
+
 #include "platform/Text.h"
 
 #include <algorithm>
@@ -60,75 +62,6 @@ bool validKeyName(std::string_view key)
            && key.front() != '[' && key.front() != ';';
 }
 
-// Reads a whole file through an open descriptor; false on a read error.
-bool readAll(int fd, std::string& out)
-{
-    char buf[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        if (n == 0)
-            return true;
-        out.append(buf, static_cast<std::size_t>(n));
-    }
-}
-
-bool writeAll(int fd, std::string_view data)
-{
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
-// The file a write must replace: a symbolic link is followed, so that a linked
-// norva.ini stays a link.
-fs::path writeTarget(const fs::path& path)
-{
-    std::error_code ec;
-    if (!fs::is_symlink(path, ec))
-        return path;
-    const fs::path target = fs::weakly_canonical(path, ec);
-    return ec ? path : target;
-}
-
-// Temp file + fsync + rename: the old file stays whole until the new one is.
-bool replaceFile(const fs::path& path, std::string_view content)
-{
-    const fs::path target = writeTarget(path);
-    fs::path dir = target.parent_path();
-    if (dir.empty())
-        dir = ".";
-    std::string tmpl = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat old {};
-    const mode_t mode = ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-    bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, content) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok)
-        ok = ::rename(tmpl.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(tmpl.c_str());
-        return false;
-    }
-    const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);  // makes the rename itself durable; best effort
-        ::close(dfd);
-    }
-    return true;
-}
-
 }  // namespace
 
 Profile::Profile(fs::path file) : path_(std::move(file)) {}
@@ -165,13 +98,11 @@ void Profile::loadIfChanged() const
         parse();
         return;
     }
-    std::string content;
-    const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-    readable_ = fd >= 0 && readAll(fd, content);
-    if (fd >= 0)
-        ::close(fd);
-    if (!readable_)
-        content.clear();
+    // One byte over the limit tells a file too large to hold from one that
+    // just fits: a cut file must never be written back.
+    std::optional<std::string> read = readRegularFile(path_, kMaxBytes + 1);
+    readable_ = read && read->size() <= kMaxBytes;
+    std::string content = readable_ ? std::move(*read) : std::string();
 
     const std::size_t firstBreak = content.find('\n');
     if (firstBreak != std::string::npos)
@@ -257,7 +188,10 @@ bool Profile::store(const std::vector<std::string>& texts)
         content += t;
         content += eol;
     }
-    return replaceFile(path_, content);
+    // A private profile holds secrets: whatever mode the old file had, the
+    // new one is readable by its owner only.
+    const mode_t mode = private_ ? (existingMode(path_, 0600) & 0700) | 0600 : existingMode(path_, 0644);
+    return writeFileAtomic(path_, content, mode);
 }
 
 bool Profile::commit(std::vector<std::string> texts)

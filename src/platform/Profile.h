@@ -24,6 +24,15 @@ public:
 
     const std::filesystem::path& path() const { return path_; }
 
+    // Larger files are not read (and never overwritten): no settings file
+    // comes near this, a runaway or hostile one must not fill memory.
+    static constexpr std::size_t kMaxBytes = 16 * 1024 * 1024;
+
+    // A profile that holds secrets (the //SYS password in norva.ini, node
+    // passwords): created 0600 and kept so on every rewrite, whatever mode
+    // the file had before.
+    void setPrivate(bool isPrivate) { private_ = isPrivate; }
+
     // The value, or the default when the section or key is missing.
     std::string getString(std::string_view section, std::string_view key,
                           std::string_view def = {}) const;
@@ -120,6 +129,7 @@ private:
 
     // Open batches per thread (few threads write: a short list).
     std::vector<std::pair<std::thread::id, int>> batches_;
+    bool private_ = false;
     bool unsaved_ = false;          // lines_ holds writes the disk has not seen yet
     bool failureReported_ = false;
     std::function<void(const std::string&)> report_;

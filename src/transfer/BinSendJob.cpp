@@ -76,7 +76,7 @@ bool CBinSendJob::peerIsMailbox() const {
 }
 
 int CBinSendJob::stepStart() {
-    file_ = openForReading(path_);
+    file_ = openRegularFile(path_);
     if (!file_) return 0;
     startTime_ = now();
     status_ = std::string(kStatusTransmit);

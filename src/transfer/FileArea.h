@@ -1,10 +1,10 @@
-// File handling the transfer jobs share: an owned descriptor, the free
-// space floor that keeps a remote station from filling the disk, the
-// configured directories, names matched ignoring case, and free names for
+// File handling the transfer jobs share: the free space floor that keeps
+// a remote station from filling the disk, the configured directories, names matched ignoring case, and free names for
 // files that must not overwrite anything.
 #pragma once
 
 #include "platform/FileNames.h"
+#include "platform/Files.h"
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -16,44 +16,6 @@ namespace norva {
 
 class Profile;
 
-// An open file descriptor, closed when the owner goes.
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    ~UniqueFd() { reset(); }
-    UniqueFd(UniqueFd&& o) noexcept : fd_(o.release()) {}
-    UniqueFd& operator=(UniqueFd&& o) noexcept {
-        if (this != &o) reset(o.release());
-        return *this;
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-    int release() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-    void reset(int fd = -1);
-
-private:
-    int fd_ = -1;
-};
-
-// Opens a regular file for reading; invalid when it cannot be opened or is none.
-UniqueFd openForReading(const std::filesystem::path& path);
-// Creates a file for writing without following a symbolic link at its
-// name. exclusive: fails when the name exists; otherwise an existing file is
-// truncated (truncate) or appended to.
-enum class CreateMode { Exclusive, Truncate, Append };
-UniqueFd openForWriting(const std::filesystem::path& path, CreateMode mode);
-// Writes all bytes; false on any failure.
-bool writeAll(int fd, std::string_view bytes);
-// Reads up to max bytes; -1 on failure.
-long readSome(int fd, char* buffer, std::size_t max);
 // Size of a regular file, nothing when it cannot be read.
 std::optional<std::int64_t> fileSize(const std::filesystem::path& path);
 

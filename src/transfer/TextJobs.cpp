@@ -43,7 +43,7 @@ CTextSendJob::~CTextSendJob() {
 int CTextSendJob::tick() {
     if (cancelled_) return 0;
     if (!file_) {
-        file_ = openForReading(path_);
+        file_ = openRegularFile(path_);
         if (!file_) return 0;
         startTime_ = now();
         status_ = std::string(kStatusTransmit);
