@@ -117,7 +117,11 @@ std::filesystem::path consolePath(CTncChannel& ch, const char* key, const std::s
     std::filesystem::path file(typed);
     if (file.is_relative()) {
         const HostContext& ctx = ch.tnc().context();
-        file = frameDirectory(ctx.profile, key, ctx.programDir) / file;
+        const std::string_view k(key);
+        // Receptions go where received files land, never among our own files.
+        const bool receiving = k == "BinReadFileDir" || k == "ReadFileDir";
+        const auto rx = receiving ? ch.receiveFolders().directoryFor(k) : std::nullopt;
+        file = (rx ? *rx : frameDirectory(ctx.profile, key, ctx.programDir)) / file;
     }
     return file.lexically_normal();
 }
@@ -358,11 +362,16 @@ void HeadlessConsole::decodeSevenPlus(std::string_view file) {
         std::filesystem::path program, part, extract;
     };
     const Places at = engine_.call([&engine = engine_, typed = std::string(file)] {
-        const HostContext& ctx = engine.context();
-        const std::filesystem::path rx = frameDirectory(ctx.profile, "7PlusRxDir", ctx.programDir);
-        return Places{ctx.programDir, rx / typed, frameDirectory(ctx.profile, "7PlusExtractDir", ctx.programDir)};
+        ChannelContext& ctx = engine.context();
+        const auto rx = ctx.receiveFolders.directoryFor("7PlusRxDir");
+        const auto extract = ctx.receiveFolders.directoryFor("7PlusExtractDir");
+        if (!rx || !extract) return Places{};
+        return Places{ctx.programDir, *rx / typed, *extract};
     });
-    if (at.program.empty()) return;
+    if (at.program.empty()) {
+        complain("norva: no safe receive folder for 7Plus parts (see system.log)");
+        return;
+    }
     // The decoder runs on the console's thread: the engine goes on meanwhile.
     const DecodeResult r = runDecoder(at.program, at.part, at.extract, 120'000);
     std::fprintf(err_, "%s%s%s", r.output.c_str(), r.output.empty() || r.output.ends_with('\n') ? "" : "\n",
@@ -453,6 +462,7 @@ int runHeadless(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
 
     Profile profile(dir.dir / "norva.ini");
+    profile.setPrivate(true);  // it holds the //SYS password
     if (handOffToRunningNorva(cl.busAddress, profile.getString("Frame", "MyName", "norva"),
                               {cl.files.begin(), cl.files.end()})) {
         std::fprintf(stderr, "norva: handed to the Norva already running\n");

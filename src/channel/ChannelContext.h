@@ -5,6 +5,7 @@
 
 #include "channel/ChannelRegistry.h"
 #include "hostmode/HostContext.h"
+#include "platform/ReceiveFolders.h"
 
 namespace norva {
 
@@ -15,6 +16,8 @@ struct ChannelContext : HostContext {
 
     // The program-wide channel tables and hooks (one per engine).
     ChannelRegistry channels{};
+    // Where files from the air land; never where Norva reads its own files.
+    ReceiveFolders receiveFolders;
 };
 
 }  // namespace norva

@@ -10,6 +10,7 @@
 #include "hostmode/HostContext.h"
 #include "hostmode/Tnc.h"
 #include "platform/Profile.h"
+#include "platform/ProgramDir.h"
 #include "platform/SystemLog.h"
 #include "platform/Text.h"
 #include "platform/UiPort.h"
@@ -27,15 +28,17 @@ std::string remoteDirOf(const HostContext& ctx) {
 
 }  // namespace
 
-ChannelContext::ChannelContext(HostContext base) : HostContext(std::move(base)) {
+ChannelContext::ChannelContext(HostContext base)
+    : HostContext(std::move(base)), receiveFolders(profile, programDir, log, registryFile().parent_path()) {
     makeChannel = [this](CTnc& tnc, int number) -> std::unique_ptr<HostChannel> {
-        return std::make_unique<CTncChannel>(tnc, number, channels);
+        return std::make_unique<CTncChannel>(tnc, number, channels, receiveFolders);
     };
 }
 
-CTncChannel::CTncChannel(CTnc& tnc, int number, ChannelRegistry& registry)
+CTncChannel::CTncChannel(CTnc& tnc, int number, ChannelRegistry& registry, ReceiveFolders& receiveFolders)
     : tnc_(tnc),
       registry_(registry),
+      receiveFolders_(receiveFolders),
       number_(number),
       slot_(slotOf(tnc.number(), number)),
       settings_(readChannelSettings(tnc.context().profile, tnc.context().log, slot_)),

@@ -27,6 +27,7 @@ namespace norva {
 class CTnc;
 class ChannelDdeObject;
 class ChannelRegistry;
+class ReceiveFolders;
 class UiPort;
 
 // Colour classes the channel itself writes in.
@@ -37,7 +38,7 @@ class CTncChannel final : public HostChannel {
 public:
     // Registers in the channel table, reads the Link<slot> settings and
     // creates the standing jobs.
-    CTncChannel(CTnc& tnc, int number, ChannelRegistry& registry);
+    CTncChannel(CTnc& tnc, int number, ChannelRegistry& registry, ReceiveFolders& receiveFolders);
     // Writes the settings back, destroys the jobs, leaves the channel table.
     ~CTncChannel() override;
     CTncChannel(const CTncChannel&) = delete;
@@ -112,6 +113,8 @@ public:
     const ReceiveRecord& received() const { return rx_; }
     void clearReceived() { rx_.length = 0; }
     ChannelRegistry& registry() const { return registry_; }
+    // Where files this channel receives may land (program-wide).
+    ReceiveFolders& receiveFolders() const { return receiveFolders_; }
     UiPort& ui() const;
 
     ChannelSettings& settings() { return settings_; }
@@ -164,6 +167,7 @@ private:
 
     CTnc& tnc_;
     ChannelRegistry& registry_;
+    ReceiveFolders& receiveFolders_;
     int number_;
     int slot_;
     ChannelSettings settings_;

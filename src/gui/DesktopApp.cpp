@@ -68,6 +68,7 @@ DesktopSession::~DesktopSession() {
 bool DesktopSession::start() {
     const std::filesystem::path& dir = options_.programDir;
     profile_ = std::make_unique<Profile>(dir / "norva.ini");
+    profile_->setPrivate(true);  // it holds the //SYS password
     log_ = std::make_unique<SystemLog>(dir, clock_);
     if (seedDefaultProfile(*profile_))
         log_->event("norva.ini mit dem Beispielprofil angelegt\r\n");

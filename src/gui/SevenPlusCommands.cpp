@@ -7,6 +7,7 @@
 // Norva
 #include "platform/FileNames.h"
 #include "platform/Profile.h"
+#include "platform/ReceiveFolders.h"
 #include "transfer/SevenPlusDecode.h"
 
 namespace norva {
@@ -28,11 +29,11 @@ SevenPlusCommands::SevenPlusCommands(Profile& profile, std::filesystem::path pro
 
 bool SevenPlusCommands::extract() {
     if (child_) return false;
-    const QString rx = qs(frameDirectory(profile_, "7PlusRxDir", programDir_).string());
+    const QString rx = qs(receiveDirectory(profile_, programDir_, "7PlusRxDir").string());
     const QString part = chooser_(parent_, {FileRequest::Mode::Open, "7Plus Datei auswählen", rx, {}, {}, {}});
     if (part.isEmpty()) return false;
     const std::filesystem::path partPath = part.toStdString();
-    const QString extractDir = qs(frameDirectory(profile_, "7PlusExtractDir", programDir_).string());
+    const QString extractDir = qs(receiveDirectory(profile_, programDir_, "7PlusExtractDir").string());
     const QString target = chooser_(parent_, {FileRequest::Mode::Save, "7Plus Datei auspacken nach", extractDir,
                                               qs(partPath.stem().string()), {}, {}});
     if (target.isEmpty()) return false;
@@ -40,7 +41,7 @@ bool SevenPlusCommands::extract() {
     profile_.writeString("frame", "7PlusExtractDir", dir.string());
 
     std::string error;
-    if (ensureDecoderScript(programDir_, &error))
+    if (decoderPresent(programDir_))
         child_ = ChildProcess::start(decoderLaunch(programDir_, partPath, dir), &error);
     if (!child_) {
         QMessageBox::warning(parent_, "Norva", qs(kDecoderMissing));

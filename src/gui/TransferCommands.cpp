@@ -22,6 +22,7 @@
 #include "gui/EngineLink.h"
 #include "platform/Cp437.h"
 #include "platform/Profile.h"
+#include "platform/ReceiveFolders.h"
 #include "transfer/FileArea.h"
 #include "transfer/TransferLog.h"
 #include "transfer/TransferStatus.h"
@@ -89,6 +90,9 @@ TransferCommands::TransferCommands(EngineLink* link, Profile& profile, std::stri
     : link_(link), profile_(profile), programDir_(std::move(programDir)), parent_(parent) {}
 
 QString TransferCommands::startDirectory(const char* key) const {
+    // Receptions start where received files land, never among our own files.
+    const std::string_view k(key);
+    if (k == "BinReadFileDir" || k == "ReadFileDir") return qs(receiveDirectory(profile_, programDir_, k).string());
     return qs(frameDirectory(profile_, key, programDir_).string());
 }
 

@@ -3,6 +3,8 @@
 // so an editor or a rotate tool may touch the file at any moment).
 #include "platform/SystemLog.h"
 
+#include "platform/Files.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -28,24 +30,11 @@ std::string padRight(std::string_view text, std::size_t width)
 
 bool appendToFile(const std::filesystem::path& file, std::string_view bytes)
 {
-    const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0)
+    UniqueFd fd = openForWriting(file, CreateMode::Append);
+    if (!fd)
         return false;
-    bool ok = true;
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::close(fd) != 0)
-        ok = false;
-    return ok;
+    const bool ok = writeAll(fd.get(), bytes);
+    return fd.close() && ok;
 }
 
 SystemLog::SystemLog(std::filesystem::path programDir, const Clock& clock)

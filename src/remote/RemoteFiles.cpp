@@ -18,6 +18,8 @@
 #include "hostmode/HostContext.h"
 #include "hostmode/Tnc.h"
 #include "platform/Cp437.h"
+#include "platform/Files.h"
+#include "platform/ReceiveFolders.h"
 #include "platform/Profile.h"
 #include "remote/RemoteArea.h"
 #include "remote/RemoteServer.h"
@@ -79,7 +81,21 @@ std::string slashEnded(const fs::path& p) {
     return s;
 }
 
+// The label a normal station sees: it names the area, no device of the host.
+constexpr std::string_view kAreaVolume = "Norva - Remote";
+
 }  // namespace
+
+std::string RemoteServer::shownPath(CTncChannel& ch, const fs::path& p) const {
+    // The superuser works on the whole host and sees its paths; a normal
+    // station sees its area as the root of a file system of its own.
+    const auto root = ch.superuser() ? std::nullopt : areaRoot(ch);
+    if (!root) return p.string();
+    const fs::path rel = p.lexically_normal().lexically_relative(*root);
+    if (rel.empty() || rel.native().starts_with("..")) return "/";
+    if (rel == ".") return "/";
+    return "/" + rel.string();
+}
 
 std::optional<fs::path> RemoteServer::areaRoot(CTncChannel& ch) const {
     const HostContext& ctx = ch.tnc().context();
@@ -128,7 +144,7 @@ void RemoteServer::changeDir(CTncChannel& ch, std::string_view argument) {
         target = cwd;
     } else if (name == "..") {
         if (!ch.superuser() && root && cwd == *root) {
-            remoteReply(ch, "\r" + std::string(rt::kNoDirectory) + " " + slashEnded(cwd) + "..\r");
+            remoteReply(ch, "\r" + std::string(rt::kNoDirectory) + " " + slashEnded(shownPath(ch, cwd)) + "..\r");
             sendRemotePrompt(ch);
             return;
         }
@@ -139,14 +155,14 @@ void RemoteServer::changeDir(CTncChannel& ch, std::string_view argument) {
     if (target) target = fs::canonical(*target, ec);
     if (!target || ec || !fs::is_directory(*target, ec) || (!ch.superuser() && !(root && realInside(*root, *target)))) {
         const fs::path shown = name.find('/') == 0 ? fs::path(name) : cwd / name;
-        std::string text = shown.string();
+        std::string text = ch.superuser() ? shown.string() : slashEnded(shownPath(ch, cwd)) + name;
         while (text.size() > 1 && text.back() == '/') text.pop_back();
         remoteReply(ch, "\r" + std::string(rt::kNoDirectory) + " " + text + "\r");
         sendRemotePrompt(ch);
         return;
     }
     dirs_[static_cast<std::size_t>(ch.slot())] = *target;
-    remoteReply(ch, "\r" + std::string(rt::kDirChanged) + " " + target->string() + "\r");
+    remoteReply(ch, "\r" + std::string(rt::kDirChanged) + " " + shownPath(ch, *target) + "\r");
     sendRemotePrompt(ch);
 }
 
@@ -161,8 +177,9 @@ void RemoteServer::listDir(CTncChannel& ch, std::string_view argument) {
     if (pattern.empty()) pattern = "*.*";
     if (pattern.find('.') == std::string::npos) pattern += ".*";
 
-    std::string text = std::string(rt::kVolumeLabel) + volumeText(mountOf(dir)) + std::string(rt::kDirectoryOf) +
-                       " " + slashEnded(dir) + "\r\r";
+    const std::string volume = ch.superuser() ? volumeText(mountOf(dir)) : std::string(kAreaVolume);
+    std::string text = std::string(rt::kVolumeLabel) + volume + std::string(rt::kDirectoryOf) + " " +
+                       slashEnded(shownPath(ch, dir)) + "\r\r";
     text = utf8ToOem(text);
     std::vector<fs::path> entries;
     std::error_code ec;
@@ -206,7 +223,7 @@ void RemoteServer::makeDir(CTncChannel& ch, std::string_view argument) {
     const std::string name = oemToUtf8(argument);
     const fs::path cwd = currentDir(ch);
     const fs::path path = ch.superuser() && fs::path(name).is_absolute() ? fs::path(name) : cwd / name;
-    std::string shown = path.string();
+    std::string shown = shownPath(ch, path);
     while (shown.size() > 1 && shown.back() == '/') shown.pop_back();
     // A name that differs from an existing one only in case would make lookups ambiguous.
     const bool nameOk = ch.superuser() ? !name.empty() : isPlainName(name) && !findIgnoringCase(cwd, name);
@@ -221,7 +238,7 @@ void RemoteServer::makeDir(CTncChannel& ch, std::string_view argument) {
 void RemoteServer::removeDir(CTncChannel& ch, std::string_view argument) {
     const std::string name = oemToUtf8(argument);
     const fs::path cwd = currentDir(ch);
-    std::string shown = (name.find('/') == 0 ? fs::path(name) : cwd / name).string();
+    std::string shown = shownPath(ch, name.find('/') == 0 ? fs::path(name) : cwd / name);
     while (shown.size() > 1 && shown.back() == '/') shown.pop_back();
     const auto entry = existingEntry(ch, name);
     std::error_code ec;
@@ -273,21 +290,26 @@ void RemoteServer::deliverFile(CTncChannel& ch, std::string_view argument, bool 
         sendRemotePrompt(ch);
         return;
     }
-    const std::string name = withDefaultExtension(*plain, binary ? ".bin" : ".txt");
+    // Never into a directory Norva reads its own files (or programs) from.
+    const auto stored = ch.receiveFolders().storeName(cwd, withDefaultExtension(*plain, binary ? ".bin" : ".txt"));
+    if (!stored) {
+        remoteReply(ch, rt::kCannotOpen);
+        sendRemotePrompt(ch);
+        return;
+    }
+    const std::string& name = *stored;
     if (findIgnoringCase(cwd, name)) {
         remoteReply(ch, rt::kFileExists);
         sendRemotePrompt(ch);
         return;
     }
     const fs::path path = cwd / name;
-    // O_EXCL with O_NOFOLLOW: never an existing file, never through a link.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0) {
+    // Exclusive without following a link: never an existing file, never through a link.
+    if (!openForWriting(path, CreateMode::Exclusive)) {
         remoteReply(ch, rt::kCannotOpen);
         sendRemotePrompt(ch);
         return;
     }
-    ::close(fd);
     bool started = false;
     if (binary) {
         started = transfers_.receiveBinFile(ch, path, true);

@@ -1,12 +1,15 @@
 // The //RIng and //SYS jobs.
 #include "remote/RemoteJobs.h"
 
+#include <algorithm>
 #include <random>
 
 #include "channel/TncChannel.h"
 #include "hostmode/HostContext.h"
 #include "hostmode/Tnc.h"
 #include "platform/Profile.h"
+#include "platform/SystemLog.h"
+#include "platform/Text.h"
 #include "platform/UiPort.h"
 #include "remote/RemoteText.h"
 
@@ -57,15 +60,58 @@ void CRingJob::sendHook(const FrameRecord&) {
     if (state_ == State::Ringing) enter(State::Answered);
 }
 
+// ---- SysGuard ----
+
+namespace {
+
+// The call without its SSID.
+std::string baseCall(std::string_view call) { return toUpper(call.substr(0, call.find('-'))); }
+
+}  // namespace
+
+std::optional<std::int64_t> SysGuard::waitBeforeChallenge(std::string_view call, std::int64_t nowMs) {
+    const auto it = calls_.find(baseCall(call));
+    if (it == calls_.end()) return 0;
+    Record& r = it->second;
+    if (r.lockedUntilMs > nowMs) return std::nullopt;
+    if (r.lockedUntilMs != 0) {
+        calls_.erase(it);  // the lock has run out: a fresh start
+        return 0;
+    }
+    // 2 s after the first wrong answer, 4 s after the second.
+    const std::int64_t delay = kFirstDelayMs << (r.failures - 1);
+    return std::max<std::int64_t>(0, r.lastFailureMs + delay - nowMs);
+}
+
+void SysGuard::failed(std::string_view call, std::int64_t nowMs, SystemLog& log) {
+    const std::string key = baseCall(call);
+    Record& r = calls_[key];
+    ++r.failures;
+    r.lastFailureMs = nowMs;
+    log.event("//SYS: wrong answer from " + std::string(call) + " (" + std::to_string(r.failures) + " in a row)\r\n");
+    if (r.failures < kFailuresBeforeLock) return;
+    r.lockedUntilMs = nowMs + kLockMs;
+    log.event("//SYS: " + key + " locked out for 10 minutes\r\n");
+}
+
+void SysGuard::succeeded(std::string_view call) { calls_.erase(baseCall(call)); }
+
 // ---- CSysLoginJob ----
 
-CSysLoginJob::CSysLoginJob(CTncChannel& ch) : ch_(ch) {}
+CSysLoginJob::CSysLoginJob(CTncChannel& ch, SysGuard& guard) : ch_(ch), guard_(guard) {}
+
+std::int64_t CSysLoginJob::now() const { return ch_.tnc().context().clock.monotonicMs(); }
 
 void CSysLoginJob::enter(State next) { state_ = next; }
 
 int CSysLoginJob::tick() {
     if (state_ == State::Done) return 0;
     if (state_ == State::Waiting) return 1;
+    if (state_ == State::Delaying) {
+        if (now() < challengeAtMs_) return 1;
+        challenge();
+        return state_ == State::Done ? 0 : 1;
+    }
     password_ = ch_.tnc().context().profile.getString("frame", "Password", "");
     if (password_.size() < kPasswordMin) {
         remoteReply(ch_, rt::kNoPassword);
@@ -73,6 +119,19 @@ int CSysLoginJob::tick() {
         enter(State::Done);
         return 0;
     }
+    const auto wait = guard_.waitBeforeChallenge(ch_.linkState().destCall(), now());
+    if (!wait) {
+        remoteReply(ch_, rt::kSysLocked);
+        sendRemotePrompt(ch_);
+        enter(State::Done);
+        return 0;
+    }
+    challengeAtMs_ = now() + *wait;
+    enter(State::Delaying);
+    return tick();
+}
+
+void CSysLoginJob::challenge() {
     std::random_device device;
     std::uniform_int_distribution<int> pick(1, static_cast<int>(kPasswordMin));
     std::string line;
@@ -82,7 +141,6 @@ int CSysLoginJob::tick() {
     }
     remoteReply(ch_, line + "\r");
     enter(State::Waiting);
-    return 1;
 }
 
 int CSysLoginJob::receive(const ReceiveRecord& record) {
@@ -93,15 +151,21 @@ int CSysLoginJob::receive(const ReceiveRecord& record) {
 }
 
 void CSysLoginJob::judge(std::string_view answer, int length) {
-    if (length < kPositions) return;
+    // A short answer is a wrong one too: it must not be a free try.
     std::string packed;
     for (char c : answer)
         if (c != ' ') packed += c;
-    bool same = packed.size() >= kPositions;
+    bool same = length >= kPositions && packed.size() >= kPositions;
     for (int i = 0; same && i < kPositions; ++i)
         same = packed[static_cast<std::size_t>(i)] == password_[static_cast<std::size_t>(positions_[i] - 1)];
     ch_.setSuperuser(same);
-    if (same) remoteEchoOnly(ch_, rt::kSuperuserIn);
+    const std::string& call = ch_.linkState().destCall();
+    if (same) {
+        guard_.succeeded(call);
+        remoteEchoOnly(ch_, rt::kSuperuserIn);
+        return;
+    }
+    guard_.failed(call, now(), ch_.tnc().context().log);
 }
 
 }  // namespace norva

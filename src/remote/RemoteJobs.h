@@ -5,13 +5,18 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "channel/ChannelJob.h"
 
 namespace norva {
 
 class CTncChannel;
+class SystemLog;
 
 // Rings the operator every few seconds until the operator types something
 // on the channel (the channel hands typed text to this slot's job) or the
@@ -38,15 +43,41 @@ private:
     State state_ = State::Ringing;
 };
 
+// Wrong //SYS answers per call (the SSID does not count: an attacker could
+// otherwise try sixteen times as often). Each wrong answer makes the next
+// challenge wait longer; three in a row lock the call out for ten minutes.
+// Every failure and lock goes to system.log, never the secret.
+class SysGuard {
+public:
+    static constexpr int kFailuresBeforeLock = 3;
+    static constexpr std::int64_t kLockMs = 10 * 60 * 1000;
+    static constexpr std::int64_t kFirstDelayMs = 2000;
+
+    // Milliseconds before the call's next challenge may go out (0: now);
+    // nothing while the call is locked out.
+    std::optional<std::int64_t> waitBeforeChallenge(std::string_view call, std::int64_t nowMs);
+    void failed(std::string_view call, std::int64_t nowMs, SystemLog& log);
+    void succeeded(std::string_view call);
+
+private:
+    struct Record {
+        int failures = 0;
+        std::int64_t lastFailureMs = 0;
+        std::int64_t lockedUntilMs = 0;
+    };
+    std::map<std::string, Record, std::less<>> calls_;
+};
+
 // Asks for five characters of the superuser password at random positions
-// and grants or clears the superuser flag by the answer.
+// and grants or clears the superuser flag by the answer. After wrong
+// answers of the same call it waits first (SysGuard).
 class CSysLoginJob : public CChannelJob {
 public:
-    enum class State { Start, Waiting, Done };
+    enum class State { Start, Delaying, Waiting, Done };
     static constexpr std::size_t kPasswordMin = 80;
     static constexpr int kPositions = 5;
 
-    explicit CSysLoginJob(CTncChannel& ch);
+    CSysLoginJob(CTncChannel& ch, SysGuard& guard);
     int tick() override;
     int receive(const ReceiveRecord& record) override;
     std::string captionName() const override { return "SYS"; }
@@ -55,9 +86,13 @@ public:
 
 private:
     void enter(State next);
+    void challenge();
     void judge(std::string_view answer, int length);
+    std::int64_t now() const;
 
     CTncChannel& ch_;
+    SysGuard& guard_;
+    std::int64_t challengeAtMs_ = 0;
     std::string password_;
     std::array<int, kPositions> positions_{};
     State state_ = State::Start;

@@ -2,6 +2,8 @@
 // greeting, and the commands that are not about files.
 #include "remote/RemoteServer.h"
 
+#include "platform/ReceiveFolders.h"
+
 #include <cstdio>
 
 #include "channel/TncChannel.h"
@@ -141,7 +143,10 @@ bool RemoteServer::checksPass(CTncChannel& ch, const CommandInfo& info, std::str
         refusal = rt::kNotAllowed;
     } else if (info.command == RemoteCommand::Dos) {
         const HostContext& ctx = ch.tnc().context();
-        if (!configuredArea(ctx.profile, ctx.programDir, "RunDir") || !areaRoot(ch)) refusal = rt::kNotConfigured;
+        // A run area that stations can write into would run their uploads.
+        if (!configuredArea(ctx.profile, ctx.programDir, "RunDir") || !areaRoot(ch) ||
+            !ch.receiveFolders().runAreaIsSafe())
+            refusal = rt::kNotConfigured;
     } else if (info.needsArea && !areaRoot(ch)) {
         refusal = rt::kNotConfigured;
     }
@@ -280,7 +285,7 @@ void RemoteServer::sys(CTncChannel& ch) {
         sendRemotePrompt(ch);
         return;
     }
-    ch.setJob(JobSlot::Send, std::make_unique<CSysLoginJob>(ch));
+    ch.setJob(JobSlot::Send, std::make_unique<CSysLoginJob>(ch, sysGuard_));
 }
 
 std::string RemoteServer::connectStatusTable(const CTncChannel& asker) {

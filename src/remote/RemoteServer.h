@@ -18,6 +18,7 @@
 #include "channel/ChannelHooks.h"
 #include "channel/ChannelRegistry.h"
 #include "remote/CommandTable.h"
+#include "remote/RemoteJobs.h"
 #include "remote/RemoteSeams.h"
 
 namespace norva {
@@ -71,6 +72,8 @@ private:
 
     // ---- file commands (RemoteFiles.cpp) ----
     std::optional<std::filesystem::path> areaRoot(CTncChannel& ch) const;
+    // A path as the station may see it: inside its area, from the area's root.
+    std::string shownPath(CTncChannel& ch, const std::filesystem::path& p) const;
     void changeDir(CTncChannel& ch, std::string_view argument);
     void listDir(CTncChannel& ch, std::string_view argument);
     void listDrives(CTncChannel& ch);
@@ -89,6 +92,7 @@ private:
     RemoteMarkers& markers_;
     Options options_;
     std::array<std::filesystem::path, ChannelRegistry::kSlots + 1> dirs_{};
+    SysGuard sysGuard_;
 };
 
 }  // namespace norva

@@ -30,6 +30,7 @@ inline constexpr std::string_view kNotConfigured = "\rSystem ist nicht fuer Remo
 inline constexpr std::string_view kNoPassword = "\rKein Login Passwort definiert.\r";
 inline constexpr std::string_view kBusy = "\rSystem ist beschaeftigt. Bitte versuchen sie es spaeter.\r";
 inline constexpr std::string_view kSuperuserIn = "\rSuperuser hat eingelogged.\r";
+inline constexpr std::string_view kSysLocked = "\rZu viele falsche Antworten: //SYS ist fuer dieses Rufzeichen gesperrt.\r";
 inline constexpr std::string_view kNotAllowed = "\rDiese Kommando ist fuer normale Benutzer nicht erlaubt.\r";
 inline constexpr std::string_view kSysopCallSound = "Sysop Ruf";
 inline constexpr std::string_view kConverseJoined =

@@ -14,6 +14,7 @@
 #include "hostmode/HostContext.h"
 #include "hostmode/Tnc.h"
 #include "platform/Cp437.h"
+#include "platform/ReceiveFolders.h"
 #include "platform/Text.h"
 #include "remote/RemoteArea.h"
 #include "remote/RemoteSeams.h"
@@ -80,7 +81,8 @@ namespace {
 
 std::optional<fs::path> runArea(CTncChannel& ch) {
     const HostContext& ctx = ch.tnc().context();
-    if (auto area = configuredArea(ctx.profile, ctx.programDir, "RunDir")) return area;
+    if (auto area = configuredArea(ctx.profile, ctx.programDir, "RunDir"))
+        return ch.superuser() || ch.receiveFolders().runAreaIsSafe() ? area : std::nullopt;
     if (!ch.superuser()) return std::nullopt;
     std::error_code ec;
     const fs::path dir = fs::canonical(frameDirectory(ctx.profile, "RunDir", ctx.programDir), ec);

@@ -1,6 +1,8 @@
 // CBinReceiveJob: the receiver's side of #BIN#, one state per step.
 #include "transfer/BinReceiveJob.h"
 
+#include "platform/ReceiveFolders.h"
+
 #include <algorithm>
 
 #include "channel/TncChannel.h"
@@ -135,7 +137,15 @@ bool CBinReceiveJob::acceptHeader(std::string_view line) {
             refuse("Dateiname ungueltig");
             return false;
         }
-        name = oemToUtf8(*plain);
+        // Never into a directory Norva reads its own files from, never
+        // under the name of one of them near such a directory.
+        const auto stored =
+            autoDir_->empty() ? std::nullopt : channel().receiveFolders().storeName(*autoDir_, oemToUtf8(*plain));
+        if (!stored) {
+            refuse("Empfangsverzeichnis nicht erlaubt");
+            return false;
+        }
+        name = *stored;
     }
     const std::filesystem::path where = autoDir_ ? *autoDir_ : path_.parent_path();
     if (!limits_.allows(where.empty() ? std::filesystem::path(".") : where, static_cast<std::uint64_t>(*length))) {

@@ -1,10 +1,11 @@
 // The 7Plus decoder script: written when missing, started for a part.
 #include "transfer/SevenPlusDecode.h"
 
+#include "platform/Files.h"
+
 #include <sys/stat.h>
 
 #include <chrono>
-#include <fstream>
 #include <thread>
 
 namespace norva {
@@ -18,19 +19,20 @@ std::string defaultDecoderScript() {
 }
 
 bool ensureDecoderScript(const std::filesystem::path& programDir, std::string* error) {
-    const std::filesystem::path script = programDir / kDecoderScriptName;
+    const std::filesystem::path script = decoderScript(programDir);
     std::error_code ec;
-    if (std::filesystem::exists(script, ec)) return true;
-    {
-        std::ofstream out(script, std::ios::binary);
-        out << defaultDecoderScript();
-        if (!out) {
-            if (error) *error = script.string() + " kann nicht geschrieben werden.";
-            return false;
-        }
+    if (std::filesystem::symlink_status(script, ec).type() != std::filesystem::file_type::not_found) return true;
+    if (!writeFileAtomic(script, defaultDecoderScript(), 0755, Links::Refuse)) {
+        if (error) *error = script.string() + " kann nicht geschrieben werden.";
+        return false;
     }
-    ::chmod(script.c_str(), 0755);
     return true;
+}
+
+std::filesystem::path decoderScript(const std::filesystem::path& programDir) {
+    std::error_code ec;
+    const std::filesystem::path dir = std::filesystem::absolute(programDir, ec);
+    return (ec ? programDir : dir) / kDecoderScriptName;
 }
 
 ChildProcess::Launch decoderLaunch(const std::filesystem::path& programDir, const std::filesystem::path& part,
@@ -43,17 +45,21 @@ ChildProcess::Launch decoderLaunch(const std::filesystem::path& programDir, cons
     if (!ext.empty()) ext.erase(0, 1);
     std::string dir = part.parent_path().string();
     if (dir.empty() || dir.back() != '/') dir += '/';
-    launch.argv = {"sh", (programDir / kDecoderScriptName).string(), dir, file.stem().string(), ext};
+    launch.argv = {"sh", decoderScript(programDir).string(), dir, file.stem().string(), ext};
     launch.cwd = extractDir;
     return launch;
+}
+
+bool decoderPresent(const std::filesystem::path& programDir) {
+    return static_cast<bool>(openRegularFile(decoderScript(programDir), Links::Refuse));
 }
 
 DecodeResult runDecoder(const std::filesystem::path& programDir, const std::filesystem::path& part,
                         const std::filesystem::path& extractDir, int limitMs) {
     DecodeResult result;
     std::string error;
-    if (!ensureDecoderScript(programDir, &error)) {
-        result.output = error;
+    if (!decoderPresent(programDir)) {
+        result.output = std::string(kDecoderMissing) + " (" + decoderScript(programDir).string() + ")";
         return result;
     }
     auto child = ChildProcess::start(decoderLaunch(programDir, part, extractDir), &error);

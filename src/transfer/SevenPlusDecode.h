@@ -1,7 +1,7 @@
 // Decoding collected 7Plus parts: the outside decoder is reached through
 // 7pluse.sh in the program directory, started without a shell of ours as
 // "sh 7pluse.sh DIR/ NAME EXT" in the extraction directory. A missing
-// script is written once with a call of Debian's 7plus, so a station works
+// script is written at start-up with a call of Debian's 7plus, so a station works
 // out of the box and the operator can adapt it to another decoder.
 #pragma once
 
@@ -17,9 +17,14 @@ inline constexpr std::string_view kDecoderMissing = "Kann 7Plus.exe nicht finden
 
 // The script's text as Norva writes it when missing; every argument quoted.
 std::string defaultDecoderScript();
-// programDir/7pluse.sh, written (mode 0755) when it does not exist. False
-// with *error when it cannot be written.
+// The decoder script by its absolute path: programDir/7pluse.sh. It is
+// never looked for anywhere else (a receive folder above all).
+std::filesystem::path decoderScript(const std::filesystem::path& programDir);
+// Written (mode 0755) when it does not exist: at start-up only, never while
+// files arrive. False with *error when it cannot be written.
 bool ensureDecoderScript(const std::filesystem::path& programDir, std::string* error);
+// The script is there as a regular file (not a link, FIFO or device).
+bool decoderPresent(const std::filesystem::path& programDir);
 // How the decoder is started for a part, in the extraction directory.
 ChildProcess::Launch decoderLaunch(const std::filesystem::path& programDir, const std::filesystem::path& part,
                                    const std::filesystem::path& extractDir);

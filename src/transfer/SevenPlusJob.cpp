@@ -1,6 +1,8 @@
 // 7Plus capture: recognising a part, collecting it across frames, saving it.
 #include "transfer/SevenPlusJob.h"
 
+#include "platform/ReceiveFolders.h"
+
 #include <cstdlib>
 
 #include "channel/TncChannel.h"
@@ -73,9 +75,9 @@ bool CSevenPlusJob::startCapture(CTncChannel& channel, std::string_view received
     const auto at = receivedText.find(kStartMarker);
     if (at == std::string_view::npos) return false;
     const auto name = plainName(toUpper(sevenPlusField(receivedText.substr(at), 5)));
-    const HostContext& ctx = channel.tnc().context();
-    const std::filesystem::path dir = frameDirectory(ctx.profile, "7PlusRxDir", ctx.programDir);
-    auto job = std::make_unique<CSevenPlusJob>(channel, dir / (name ? *name : std::string("7PLUS.TXT")));
+    const auto dir = channel.receiveFolders().directoryFor("7PlusRxDir");
+    if (!dir) return false;
+    auto job = std::make_unique<CSevenPlusJob>(channel, *dir / (name ? *name : std::string("7PLUS.TXT")));
     job->notice(std::string("\r") + std::string(kNoticeSevenPlusStart) + "\r");
     job->playSound(kSoundSevenPlusStart);
     channel.setJob(JobSlot::FileReceive, std::move(job));
@@ -157,8 +159,10 @@ void CSevenPlusJob::updateCounts() {
 
 void CSevenPlusJob::save(std::string_view name, std::string_view suffix) {
     const auto plain = plainName(name);
-    const std::string fileName = (plain ? *plain : path_.filename().string()) + std::string(suffix);
-    CreatedFile file = createFreeName(path_.parent_path(), fileName);
+    const std::string wanted = (plain ? *plain : path_.filename().string()) + std::string(suffix);
+    // The stop line names the part: never one of Norva's own files.
+    const auto fileName = channel().receiveFolders().storeName(path_.parent_path(), wanted);
+    CreatedFile file = fileName ? createFreeName(path_.parent_path(), *fileName) : CreatedFile{};
     const bool written = file.fd && writeAll(file.fd.get(), collected_);
     collected_.clear();
     collected_.shrink_to_fit();

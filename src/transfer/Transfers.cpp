@@ -1,6 +1,8 @@
 // The entry points that make transfer jobs and the automatic #BIN# reception.
 #include "transfer/Transfers.h"
 
+#include "platform/ReceiveFolders.h"
+
 #include "channel/TncChannel.h"
 #include "hostmode/HostContext.h"
 #include "hostmode/Tnc.h"
@@ -75,9 +77,10 @@ AutoBinOutcome autoBin(CTncChannel& channel, std::string_view text, DiskLimits l
             return AutoBinOutcome::AskOperator;
         }
     }
-    const HostContext& ctx = channel.tnc().context();
-    const std::filesystem::path dir = frameDirectory(ctx.profile, "BinReadFileDir", ctx.programDir);
-    channel.setJob(JobSlot::FileReceive, CBinReceiveJob::intoDirectory(channel, dir, false, std::move(limits)));
+    // No safe directory: the job refuses the header, so the sender hears #NO#.
+    const auto dir = channel.receiveFolders().directoryFor("BinReadFileDir");
+    channel.setJob(JobSlot::FileReceive,
+                   CBinReceiveJob::intoDirectory(channel, dir.value_or(std::filesystem::path()), false, std::move(limits)));
     return AutoBinOutcome::Started;
 }
 
