@@ -91,10 +91,14 @@ std::string RemoteServer::shownPath(CTncChannel& ch, const fs::path& p) const {
     // station sees its area as the root of a file system of its own.
     const auto root = ch.superuser() ? std::nullopt : areaRoot(ch);
     if (!root) return p.string();
-    const fs::path rel = p.lexically_normal().lexically_relative(*root);
-    if (rel.empty() || rel.native().starts_with("..")) return "/";
-    if (rel == ".") return "/";
-    return "/" + rel.string();
+    // Element by element, so a typed "sub/.." is shown as typed, below the root.
+    auto at = p.begin();
+    for (auto r = root->begin(); r != root->end(); ++r, ++at)
+        if (at == p.end() || *at != *r) return "/";
+    std::string shown;
+    for (; at != p.end(); ++at)
+        if (!at->empty() && *at != ".") shown += "/" + at->string();
+    return shown.empty() ? "/" : shown;
 }
 
 std::optional<fs::path> RemoteServer::areaRoot(CTncChannel& ch) const {

@@ -151,15 +151,19 @@ int CSysLoginJob::receive(const ReceiveRecord& record) {
 }
 
 void CSysLoginJob::judge(std::string_view answer, int length) {
-    // A short answer is a wrong one too: it must not be a free try.
+    const std::string& call = ch_.linkState().destCall();
+    if (length < kPositions) {
+        // The flag stays as it is, but it was a try: it must not be a free one.
+        guard_.failed(call, now(), ch_.tnc().context().log);
+        return;
+    }
     std::string packed;
     for (char c : answer)
         if (c != ' ') packed += c;
-    bool same = length >= kPositions && packed.size() >= kPositions;
+    bool same = packed.size() >= kPositions;
     for (int i = 0; same && i < kPositions; ++i)
         same = packed[static_cast<std::size_t>(i)] == password_[static_cast<std::size_t>(positions_[i] - 1)];
     ch_.setSuperuser(same);
-    const std::string& call = ch_.linkState().destCall();
     if (same) {
         guard_.succeeded(call);
         remoteEchoOnly(ch_, rt::kSuperuserIn);

@@ -73,9 +73,9 @@ TEST_F(FileCommands, HostileNamesNeverLeaveTheArea) {
     EXPECT_EQ(say(std::string("//read readme\0/../x", 19)), notAllowed);
     EXPECT_TRUE(r.transfers.calls.empty());
 
-    EXPECT_EQ(say("//cd outdir"), "\rKann Verzeichnis nicht finden " + a + "/outdir\r" + prompt());
-    EXPECT_EQ(say("//cd .."), "\rKann Verzeichnis nicht finden " + a + "/..\r" + prompt());
-    EXPECT_EQ(say("//cd ..."), "\rKann Verzeichnis nicht finden " + a + "/...\r" + prompt());
+    EXPECT_EQ(say("//cd outdir"), "\rKann Verzeichnis nicht finden /outdir\r" + prompt());
+    EXPECT_EQ(say("//cd .."), "\rKann Verzeichnis nicht finden /..\r" + prompt());
+    EXPECT_EQ(say("//cd ..."), "\rKann Verzeichnis nicht finden /...\r" + prompt());
 
     // The superuser is free to go anywhere.
     r.ch().setSuperuser(true);
@@ -87,23 +87,23 @@ TEST_F(FileCommands, HostileNamesNeverLeaveTheArea) {
 
     // A station that loses the flag is back at the top of the area.
     r.ch().setSuperuser(false);
-    EXPECT_EQ(say("//cd"), "\rVerzeichnis gewechselt nach  " + a + "\r" + prompt());
+    EXPECT_EQ(say("//cd"), "\rVerzeichnis gewechselt nach  /\r" + prompt());
 }
 
 TEST_F(FileCommands, ChangeDirectoryMovesOneLevelAndCommandsFollowIt) {
-    EXPECT_EQ(say("//cd sub"), "\rVerzeichnis gewechselt nach  " + a + "/Sub\r" + prompt());
-    EXPECT_EQ(say("//cd"), "\rVerzeichnis gewechselt nach  " + a + "/Sub\r" + prompt());
+    EXPECT_EQ(say("//cd sub"), "\rVerzeichnis gewechselt nach  /Sub\r" + prompt());
+    EXPECT_EQ(say("//cd"), "\rVerzeichnis gewechselt nach  /Sub\r" + prompt());
     EXPECT_EQ(say("//r INNER"), "");
     EXPECT_EQ(r.transfers.calls.back().arg, a + "/Sub/inner.txt");
-    EXPECT_EQ(say("//chdir .."), "\rVerzeichnis gewechselt nach  " + a + "\r" + prompt());
-    EXPECT_EQ(say("//drive sub"), "\rVerzeichnis gewechselt nach  " + a + "/Sub\r" + prompt());
+    EXPECT_EQ(say("//chdir .."), "\rVerzeichnis gewechselt nach  /\r" + prompt());
+    EXPECT_EQ(say("//drive sub"), "\rVerzeichnis gewechselt nach  /Sub\r" + prompt());
 
     // Each channel has its own directory; a new connection starts at the top.
     r.connect(2, "DB2XY");
     r.clear();
-    EXPECT_EQ(r.say("//cd\r", 2), "\rVerzeichnis gewechselt nach  " + a + "\r" + RemoteRig::prompt("DB2XY"));
+    EXPECT_EQ(r.say("//cd\r", 2), "\rVerzeichnis gewechselt nach  /\r" + RemoteRig::prompt("DB2XY"));
     r.connect(1, "DA1ABC-3");
-    EXPECT_EQ(say("//cd"), "\rVerzeichnis gewechselt nach  " + a + "\r" + prompt());
+    EXPECT_EQ(say("//cd"), "\rVerzeichnis gewechselt nach  /\r" + prompt());
 }
 
 TEST_F(FileCommands, ListingHasTheExactLayoutAndHidesWhatCannotBeRead) {
@@ -115,9 +115,8 @@ TEST_F(FileCommands, ListingHasTheExactLayoutAndHidesWhatCannotBeRead) {
     fs::create_directory(r.area.path() / "Sub/deeper");
     ASSERT_EQ(utimensat(AT_FDCWD, (r.area.path() / "Sub/deeper").c_str(), when, 0), 0);
 
-    const MountInfo m = mountOf(r.area.path());
-    const std::string head =
-        "\r Label des Laufwerkes ist : " + m.source + " - " + m.type + "\r Verzeichnis von  " + a + "/Sub/\r\r";
+    // The station sees its area as a volume of its own: no host path, no host device.
+    const std::string head = "\r Label des Laufwerkes ist : Norva - Remote\r Verzeichnis von  /Sub/\r\r";
     say("//cd sub");
     EXPECT_EQ(say("//dir"), head +
                                 "05.03.2024 10:20 <DIR>           deeper\r\n"
@@ -179,19 +178,19 @@ TEST_F(FileCommands, DeliveredFilesAreNewPlainNamesInTheCurrentDirectory) {
 }
 
 TEST_F(FileCommands, MakeAndRemoveDirectoriesOnlyHereAndOnlyEmpty) {
-    EXPECT_EQ(say("//md New"), "\rDirectory " + a + "/New created.\r" + prompt());
+    EXPECT_EQ(say("//md New"), "\rDirectory /New created.\r" + prompt());
     EXPECT_TRUE(fs::is_directory(r.area.path() / "New"));
-    EXPECT_EQ(say("//md NEW"), "\rKann Verzeichnis nicht erstellen " + a + "/NEW\r" + prompt());
-    EXPECT_EQ(say("//md .."), "\rKann Verzeichnis nicht erstellen " + a + "/..\r" + prompt());
-    EXPECT_EQ(say("//md .x"), "\rKann Verzeichnis nicht erstellen " + a + "/.x\r" + prompt());
+    EXPECT_EQ(say("//md NEW"), "\rKann Verzeichnis nicht erstellen /NEW\r" + prompt());
+    EXPECT_EQ(say("//md .."), "\rKann Verzeichnis nicht erstellen /..\r" + prompt());
+    EXPECT_EQ(say("//md .x"), "\rKann Verzeichnis nicht erstellen /.x\r" + prompt());
     EXPECT_EQ(say("//md a\\b"), "\rDiese Kommando ist fuer normale Benutzer nicht erlaubt.\r" + prompt());
 
-    EXPECT_EQ(say("//rd new"), "\rVerzeichnis " + a + "/new entfernt\r" + prompt());
+    EXPECT_EQ(say("//rd new"), "\rVerzeichnis /new entfernt\r" + prompt());
     EXPECT_FALSE(exists("New"));
     const std::string cannot = "\r\rKann Verzeichnis nicht loeschen.\r ";
-    EXPECT_EQ(say("//rd sub"), cannot + a + "/sub\r" + prompt()) << "not empty";
-    EXPECT_EQ(say("//rd outdir"), cannot + a + "/outdir\r" + prompt()) << "a link out";
-    EXPECT_EQ(say("//rd .."), cannot + a + "/..\r" + prompt());
+    EXPECT_EQ(say("//rd sub"), cannot + "/sub\r" + prompt()) << "not empty";
+    EXPECT_EQ(say("//rd outdir"), cannot + "/outdir\r" + prompt()) << "a link out";
+    EXPECT_EQ(say("//rd .."), cannot + "/..\r" + prompt());
     EXPECT_TRUE(fs::is_directory(r.outside.path()));
     EXPECT_TRUE(exists("Sub/inner.txt"));
 }

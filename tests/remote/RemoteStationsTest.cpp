@@ -82,10 +82,10 @@ TEST(RemoteStations, AStationDrivesTheOtherOverTheAir) {
     EXPECT_TRUE(eventually([&] { return a.output().find("9:      //h fuer Hilfe") != std::string::npos; }))
         << a.output();
 
-    const std::string real = fs::canonical(area).string();
     a.console->line("//dir");
     ASSERT_TRUE(eventually([&] { return a.output().find(" Hello.TXT") != std::string::npos; })) << a.output();
-    EXPECT_NE(a.output().find("9:  Verzeichnis von  " + real + "/"), std::string::npos) << a.output();
+    EXPECT_NE(a.output().find("9:  Verzeichnis von  /"), std::string::npos) << a.output();
+    EXPECT_EQ(a.output().find(fs::canonical(area).string()), std::string::npos) << "no host path" << a.output();
     EXPECT_NE(a.output().find("9: DA1AAA-1 de DB1BBB ("), std::string::npos) << "the prompt" << a.output();
 
     a.console->line("//read hello");

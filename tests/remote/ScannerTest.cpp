@@ -291,6 +291,7 @@ TEST(RemoteSys, ChallengeGrantsOnlyTheRightFiveCharacters) {
     r.rig.profile.writeString("frame", "Password", password);
 
     auto challenge = [&r] {
+        r.rig.clock.advanceMs(10'000);  // past the wait that follows a wrong answer
         r.say("//sys\r");
         r.rig.state->writes.clear();
         r.ch().tick();
@@ -336,6 +337,63 @@ TEST(RemoteSys, ChallengeGrantsOnlyTheRightFiveCharacters) {
 
     r.rig.profile.writeString("frame", "Password", password.substr(0, 79));
     EXPECT_EQ(challenge(), "\rKein Login Passwort definiert.\r" + RemoteRig::prompt());
+}
+
+TEST(RemoteSys, WrongAnswersSlowTheCallDownThenLockItOutWithoutLoggingTheSecret) {
+    RemoteRig r;
+    r.connect();
+    const std::string password(80, 'S');
+    r.rig.profile.writeString("frame", "Password", password);
+    auto trySys = [&r] {
+        r.say("//sys\r");
+        r.rig.state->writes.clear();
+        r.ch().tick();
+        return r.sent();
+    };
+    auto answerWrong = [&r] {
+        r.say("XXXXX\r");
+        r.ch().tick();
+        EXPECT_EQ(r.ch().job(JobSlot::Send), nullptr);
+    };
+
+    ASSERT_NE(trySys(), "");
+    answerWrong();
+    EXPECT_EQ(trySys(), "") << "the next challenge waits 2 s";
+    r.rig.clock.advanceMs(1900);
+    r.ch().tick();
+    EXPECT_EQ(r.sent(), "");
+    r.rig.clock.advanceMs(100);
+    r.rig.state->writes.clear();
+    r.ch().tick();
+    EXPECT_NE(r.sent(), "") << "challenged after the wait";
+    answerWrong();
+    r.rig.clock.advanceMs(3900);
+    EXPECT_EQ(trySys(), "") << "the second wait is longer";
+    r.rig.clock.advanceMs(100);
+    r.rig.state->writes.clear();
+    r.ch().tick();
+    EXPECT_NE(r.sent(), "");
+    answerWrong();
+
+    const std::string locked = "\rZu viele falsche Antworten: //SYS ist fuer dieses Rufzeichen gesperrt.\r";
+    r.rig.clock.advanceMs(60'000);
+    EXPECT_TRUE(trySys().starts_with(locked));
+    r.connect(1, "DA1ABC-7");
+    EXPECT_TRUE(trySys().starts_with(locked)) << "another SSID of the call is locked out too";
+    r.connect(2, "DB2XY");
+    r.say("//sys\r", 2);
+    r.rig.state->writes.clear();
+    r.ch(2).tick();
+    EXPECT_NE(r.sent(2), "") << "other calls are not affected";
+
+    r.rig.clock.advanceMs(10 * 60 * 1000);
+    EXPECT_FALSE(trySys().starts_with(locked)) << "the lock ends after 10 minutes";
+    EXPECT_FALSE(r.ch().superuser());
+
+    const std::string log = r.rig.dir.read("system.log");
+    EXPECT_NE(log.find("//SYS: wrong answer from DA1ABC-3 (3 in a row)"), std::string::npos) << log;
+    EXPECT_NE(log.find("//SYS: DA1ABC locked out for 10 minutes"), std::string::npos) << log;
+    EXPECT_EQ(log.find("SSSSS"), std::string::npos) << "the secret never reaches the log";
 }
 
 TEST(RemoteRing, PagesTheOperatorUntilAnAnswerOrTheTimeLimit) {

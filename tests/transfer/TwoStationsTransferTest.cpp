@@ -83,15 +83,17 @@ TEST_F(TwoStationsTransfer, HundredKilobytesWithEveryByteValueCrossBothWaysIdent
     ASSERT_TRUE(eventually([&] { return idle(a) && idle(b); }, 120000)) << a.output() << b.output();
     EXPECT_TRUE(b.dir.read("got.bin") == toB) << "size " << b.dir.read("got.bin").size();
 
-    // B to A: A receives automatically on the header.
+    // B to A: A receives automatically on the header, into its own receive
+    // folder (BinReadFileDir is empty), never among its settings.
     AutoBinScanner scanner;
     a.engine->call([&] { a.engine->context().channels.hooks().setRemote(&scanner); });
     ASSERT_TRUE(sendBin(b, b.dir.path() / "down.bin"));
-    ASSERT_TRUE(eventually([&] { return std::filesystem::exists(a.dir.path() / "DOWN.BIN"); }, 20000))
+    ASSERT_TRUE(eventually([&] { return std::filesystem::exists(a.dir.path() / "received/DOWN.BIN"); }, 20000))
         << a.output();
     ASSERT_TRUE(eventually([&] { return idle(a) && idle(b); }, 120000)) << a.output() << b.output();
     a.engine->call([&] { a.engine->context().channels.hooks().setRemote(nullptr); });
-    EXPECT_TRUE(a.dir.read("DOWN.BIN") == toA) << "size " << a.dir.read("DOWN.BIN").size();
+    EXPECT_TRUE(a.dir.read("received/DOWN.BIN") == toA) << "size " << a.dir.read("received/DOWN.BIN").size();
+    EXPECT_FALSE(std::filesystem::exists(a.dir.path() / "DOWN.BIN"));
 
     // Both files.log files hold one line per side and direction, none aborted or failed.
     const std::string logA = a.dir.read("files.log");
