@@ -22,8 +22,8 @@ namespace fs = std::filesystem;
 
 constexpr std::string_view kSection = "Station";
 constexpr mode_t kPrivate = 0600;
-// The block may follow a section of up to ~1 KB of keys; reading this much
-// always reaches it, and no more is ever read of a hand-made file.
+// The block may follow a section of up to ~1 KB of keys; it is looked for in
+// this much of the file, whatever a hand-made file holds behind it.
 constexpr std::size_t kFileReadLimit = 8192;
 
 // The file's first limit bytes; empty when it is missing or refused.
