@@ -60,7 +60,14 @@ CBoxDirWatcher::CBoxDirWatcher(CTncChannel& channel)
       settings_(MailboxSettings::read(channel.tnc().context().profile, channel.tnc().context().programDir,
                                       kCheckHeadingCapture)) {}
 
-CBoxDirWatcher::~CBoxDirWatcher() = default;
+// A capture cut short by the channel's end still names its file.
+CBoxDirWatcher::~CBoxDirWatcher() { storeLastDirFile(); }
+
+void CBoxDirWatcher::storeLastDirFile() {
+    if (lastDirFile_.empty()) return;
+    channel_.tnc().context().profile.writeString("DieBox", "LastDirFile", lastDirFile_);
+    lastDirFile_.clear();
+}
 
 void CBoxDirWatcher::setState(State next) {
     if (next == state_) return;
@@ -111,7 +118,7 @@ void CBoxDirWatcher::open(BoxListing kind, std::string_view text, std::size_t at
     }
     file.fd.reset();
     const std::string used = file.path.filename().string();
-    channel_.tnc().context().profile.writeString("DieBox", "LastDirFile", used);
+    lastDirFile_ = used;
     capture_ = makeCaptureJob(channel_, file.path, false, true);
     channel_.show("\rBox Directory " + used + " opened.\r", kClassTncEcho);
     setState(State::Capturing);
@@ -124,6 +131,7 @@ void CBoxDirWatcher::open(BoxListing kind, std::string_view text, std::size_t at
 
 void CBoxDirWatcher::close() {
     capture_.reset();
+    storeLastDirFile();
     channel_.show("\rBox Directory closed.\r", kClassTncEcho);
     setState(State::Idle);
 }

@@ -2,7 +2,9 @@
 // operator browses a DieBox, a directory listing that arrives soon after
 // something was sent (within ten TNC commands) is captured into a directory
 // file in DieBoxDir, from its heading to the mailbox prompt, for the
-// mailbox reader to open later.
+// mailbox reader to open later. The settings learn the file's name
+// (LastDirFile) once, when its capture ends: the frames of a listing cost
+// no rewrite of the settings file.
 #pragma once
 
 #include <memory>
@@ -37,12 +39,14 @@ private:
     void setState(State next);
     void open(BoxListing kind, std::string_view text, std::size_t at);
     void close();
+    void storeLastDirFile();
 
     CTncChannel& channel_;
     MailboxSettings settings_;
     State state_ = State::Idle;
     int armed_ = 0;
     std::unique_ptr<CChannelJob> capture_;
+    std::string lastDirFile_;  // the running capture's file, stored when it ends
 };
 
 // The directory file name a listing is stored under: the first word after

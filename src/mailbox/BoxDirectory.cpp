@@ -4,8 +4,8 @@
 #include <fnmatch.h>
 
 #include <algorithm>
-#include <fstream>
 
+#include "platform/Files.h"
 #include "platform/Text.h"
 
 namespace norva {
@@ -44,12 +44,9 @@ bool isMessageLine(std::string_view line) {
     return !f.empty() && leadingInt(f[0].text) > 0 && f[0].text.front() >= '0' && f[0].text.front() <= '9';
 }
 
+// A FIFO or device picked as a directory file reads as empty, never waited on.
 std::string readAtMost(const std::filesystem::path& file, std::size_t limit) {
-    std::ifstream in(file, std::ios::binary);
-    std::string text(limit, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(limit));
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    return text;
+    return readRegularFile(file, limit).value_or(std::string());
 }
 
 void classify(BoxDirectory& dir, std::string_view head, const MailboxSettings& s) {

@@ -1,11 +1,7 @@
 // alias.dat: callsign -> alias, written on connects, searched both ways.
 #include "station/AliasList.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-
+#include "platform/Files.h"
 #include "platform/Text.h"
 #include "station/StationFile.h"
 #include "station/StationPaths.h"
@@ -22,31 +18,35 @@ constexpr std::size_t kKeyListLimit = 65520;
 
 AliasList::AliasList(std::filesystem::path file) : profile_(std::move(file)) {}
 
+bool AliasList::usable() const { return checkSmallFile(path(), kFileLimit) != SmallFile::Refused; }
+
 bool AliasList::ensureExists() const {
-    const int fd = ::open(path().c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) return errno == EEXIST;
-    static constexpr char kHead[] = "[call]\r\n";
-    const bool ok = ::write(fd, kHead, sizeof kHead - 1) == static_cast<ssize_t>(sizeof kHead - 1);
-    return (::close(fd) == 0) && ok;
+    const SmallFile state = checkSmallFile(path(), kFileLimit);
+    if (state != SmallFile::Missing) return state == SmallFile::Regular;
+    UniqueFd fd = openForWriting(path(), CreateMode::Exclusive);
+    if (!fd) return checkSmallFile(path(), kFileLimit) == SmallFile::Regular;  // made meanwhile
+    const bool ok = writeAll(fd.get(), "[call]\r\n");
+    return fd.close() && ok;
 }
 
 bool AliasList::write(std::string_view call, std::string_view alias) {
     const std::string value = boundedValue(alias);
     if (call.empty() || value.empty() || call == alias) return false;
-    if (!isCallsign(call)) return false;
-    if (!ensureExists()) return false;
+    if (!isCallsign(call) || !usable()) return false;
+    // The profile creates a missing file as "[call]" and the entry: the
+    // bytes ensureExists and a write would leave, in one rewrite.
     return profile_.writeString(kSection, toUpper(call), value);
 }
 
 std::string AliasList::byCall(std::string_view call) const {
-    if (trim(call).empty()) return {};
+    if (trim(call).empty() || !usable()) return {};
     return toUpper(cut(profile_.getString(kSection, trim(call), ""), kStationValueLimit));
 }
 
 std::string AliasList::byAlias(std::string_view alias) const {
     std::string wanted = toUpper(trim(alias));
     wanted = wanted.substr(0, wanted.find('-'));
-    if (wanted.empty()) return {};
+    if (wanted.empty() || !usable()) return {};
     std::size_t used = 1;  // the list's closing NUL
     for (const std::string& key : profile_.keys(kSection)) {
         used += key.size() + 1;

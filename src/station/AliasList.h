@@ -20,13 +20,20 @@ public:
 
     const std::filesystem::path& path() const { return profile_.path(); }
 
+    // alias.dat grows by a line per station ever met: it may be far larger
+    // than a station file, but a file beyond this is no alias list. Like a
+    // link, a FIFO or a device in its place it is neither read nor written.
+    static constexpr std::size_t kFileLimit = 1024 * 1024;
+
     // Creates the file holding only "[call]\r\n" when it does not exist.
-    // False when it could not be created.
+    // False when it could not be created or something refused is there.
     bool ensureExists() const;
 
     // Stores call = alias when both are non-empty and differ (case counts as
     // the air gives it). The call must be a callsign; the alias is cut to 80
-    // characters and loses control characters. False when nothing was written.
+    // characters and loses control characters. A missing file is created
+    // with its section and the entry in one write. False when nothing was
+    // written.
     bool write(std::string_view call, std::string_view alias);
 
     // The alias stored for a call, in upper case; empty for an empty call.
@@ -39,6 +46,8 @@ public:
     std::string lookup(std::string_view callOrAlias) const;
 
 private:
+    bool usable() const;
+
     Profile profile_;
 };
 

@@ -1,11 +1,9 @@
 // Connect scripts from station back-links.
 #include "station/ConnectPath.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 
+#include "platform/Files.h"
 #include "platform/Profile.h"
 #include "platform/Text.h"
 #include "station/StationFile.h"
@@ -33,15 +31,6 @@ bool usableCommand(std::string_view cmd) {
     });
 }
 
-bool writeAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n <= 0) return false;
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 }  // namespace
 
 std::string connectPathMessage(int number, std::string_view call) {
@@ -67,6 +56,8 @@ ConnectPathResult buildConnectPath(const StationPaths& paths, std::string_view d
     for (;;) {
         const auto stn = paths.stationFile(withoutWildcard(current));
         if (!stn) return failed(4, current);
+        // A refused file (link, FIFO, device, oversized) reads as a missing one.
+        if (checkSmallFile(*stn) == SmallFile::Refused) return failed(1, current);
         const Profile p(*stn);
         const std::string command = toLower(trim(cut(p.getString(kStationSection, "ConnectCommand", ""), 80)));
         if (command.empty()) return failed(1, current);
@@ -87,16 +78,16 @@ ConnectPathResult buildConnectPath(const StationPaths& paths, std::string_view d
 
 ConnectPathResult writeConnectScript(const StationPaths& paths, std::string_view destination, int maxStations,
                                      const std::filesystem::path& out) {
-    const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
+    UniqueFd fd = openForWriting(out, CreateMode::Truncate);
+    if (!fd) {
         ConnectPathResult r;
         r.error = ConnectPathError{0, toUpper(destination), "Die Datei kann nicht angelegt werden: " + out.string()};
         return r;
     }
     ConnectPathResult r = buildConnectPath(paths, destination, maxStations);
     bool ok = true;
-    if (r.ok()) ok = writeAll(fd, r.script);
-    ok = (::close(fd) == 0) && ok;
+    if (r.ok()) ok = writeAll(fd.get(), r.script);
+    ok = fd.close() && ok;
     if (!ok) {
         r.error = ConnectPathError{0, toUpper(destination), "Die Datei kann nicht geschrieben werden: " + out.string()};
     }

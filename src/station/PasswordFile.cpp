@@ -2,12 +2,14 @@
 // and the writes of the password dialogs and the LOGIN: capture.
 #include "station/PasswordFile.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
+#include <algorithm>
+#include <initializer_list>
+#include <optional>
+#include <utility>
 
+#include "platform/Files.h"
 #include "platform/Profile.h"
 #include "platform/Text.h"
 #include "station/StationPaths.h"
@@ -20,66 +22,27 @@ namespace fs = std::filesystem;
 
 constexpr std::string_view kSection = "Station";
 constexpr mode_t kPrivate = 0600;
-// The block may follow a section of up to ~1 KB of keys; reading this much
-// always reaches it, and no more is ever read of a hand-made file.
+// The block may follow a section of up to ~1 KB of keys; it is looked for in
+// this much of the file, whatever a hand-made file holds behind it.
 constexpr std::size_t kFileReadLimit = 8192;
 
-// RAII for a file descriptor.
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
-
+// The file's first limit bytes; empty when it is missing or refused.
 std::string readHead(const fs::path& file, std::size_t limit) {
-    Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
-    std::string out;
-    if (fd.get() < 0) return out;
-    out.resize(limit);
-    std::size_t have = 0;
-    while (have < limit) {
-        const ssize_t n = ::read(fd.get(), out.data() + have, limit - have);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        have += static_cast<std::size_t>(n);
-    }
-    out.resize(have);
-    return out;
+    std::optional<std::string> bytes = readSmallFile(file);
+    if (!bytes) return {};
+    bytes->resize(std::min(bytes->size(), limit));
+    return std::move(*bytes);
 }
 
-bool writeAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
-// The file exists and only its owner may read it. The settings writer keeps
-// the mode of the file it replaces, so the secret is never in a file others
-// can read, not even in its temporary copy.
-bool makePrivate(const fs::path& file) {
-    Fd fd(::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, kPrivate));
-    if (fd.get() < 0) return false;
+// Takes the rights of others from an existing file (a write that changes
+// nothing leaves the mode as it was). Through its own descriptor: never a
+// link's target.
+bool keepPrivate(const fs::path& file) {
+    const UniqueFd fd = openRegularFile(file, Links::Refuse);
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    if ((st.st_mode & 07777) != kPrivate && ::fchmod(fd.get(), kPrivate) != 0) return false;
-    return fd.close();
+    if (!fd || ::fstat(fd.get(), &st) != 0) return false;
+    if ((st.st_mode & 07777) == kPrivate) return true;
+    return ::fchmod(fd.get(), kPrivate) == 0;
 }
 
 // Cut at the first line break and to the buffer size.
@@ -108,29 +71,15 @@ std::string crlfLines(std::string_view text) {
     return out;
 }
 
-// Temp file (0600) beside the target, then rename: the old file stays whole
-// until the new one is.
-bool replacePrivate(const fs::path& file, std::string_view content) {
-    fs::path dir = file.parent_path();
-    if (dir.empty()) dir = ".";
-    std::string tmpl = (dir / ("." + file.filename().string() + ".XXXXXX")).string();
-    Fd fd(::mkostemp(tmpl.data(), O_CLOEXEC));
-    if (fd.get() < 0) return false;
-    bool ok = ::fchmod(fd.get(), kPrivate) == 0 && writeAll(fd.get(), content) && ::fsync(fd.get()) == 0;
-    ok = fd.close() && ok;
-    if (ok) ok = ::rename(tmpl.c_str(), file.c_str()) == 0;
-    if (!ok) ::unlink(tmpl.c_str());
-    return ok;
-}
-
 }  // namespace
 
 PasswordSettings readPasswordFile(const fs::path& file) {
+    PasswordSettings s;
+    if (checkSmallFile(file) == SmallFile::Refused) return s;
     const Profile pwd(file);
     auto get = [&pwd](std::string_view key, std::string_view def) {
         return cut(pwd.getString(kSection, key, def), kPasswordValueLimit);
     };
-    PasswordSettings s;
     s.stationMode = get("StationMode", "no Password");
     s.sysopCommand = get("SysopCommand", "");
     s.password = get("Password", "");
@@ -164,18 +113,25 @@ std::string dieBoxSecret(std::string_view block) {
     return out;
 }
 
-bool writePasswordKey(const fs::path& file, std::string_view key, std::string_view value) {
-    if (!makePrivate(file)) return false;
+bool writePasswordKeys(const fs::path& file, std::initializer_list<std::pair<std::string_view, std::string_view>> keys) {
+    const SmallFile state = checkSmallFile(file);
+    if (state == SmallFile::Refused) return false;
+    if (state == SmallFile::Regular && !keepPrivate(file)) return false;
+    // A private profile creates the file 0600 and keeps it so on the rewrite.
     Profile pwd(file);
-    const bool written = pwd.writeString(kSection, key, valueOf(value));
-    // Whatever the writer did, the file stays private.
-    return makePrivate(file) && written;
+    pwd.setPrivate(true);
+    Profile::Batch batch(pwd);
+    bool written = true;
+    for (const auto& [key, value] : keys) written = pwd.writeString(kSection, key, valueOf(value)) && written;
+    return batch.end() && written;
+}
+
+bool writePasswordKey(const fs::path& file, std::string_view key, std::string_view value) {
+    return writePasswordKeys(file, {{key, value}});
 }
 
 bool writeNodePassword(const fs::path& file, std::string_view password, std::string_view sysopCommand) {
-    const bool a = writePasswordKey(file, "Password", password);
-    const bool b = writePasswordKey(file, "SysopCommand", sysopCommand);
-    return a && b;
+    return writePasswordKeys(file, {{"Password", password}, {"SysopCommand", sysopCommand}});
 }
 
 std::string dieBoxFileBytes(const DieBoxPasswordEntry& e) {
@@ -196,14 +152,9 @@ std::string dieBoxFileBytes(const DieBoxPasswordEntry& e) {
 }
 
 bool writeDieBoxPassword(const fs::path& file, const DieBoxPasswordEntry& entry) {
-    // A link would make the rename replace the link, not the file it names.
-    fs::path target = file;
-    std::error_code ec;
-    if (fs::is_symlink(file, ec)) {
-        target = fs::weakly_canonical(file, ec);
-        if (ec) return false;
-    }
-    return replacePrivate(target, dieBoxFileBytes(entry));
+    // Named by a callsign: a link or anything else in its place is left alone.
+    if (checkSmallFile(file) == SmallFile::Refused) return false;
+    return writeFileAtomic(file, dieBoxFileBytes(entry), kPrivate, Links::Refuse);
 }
 
 bool storeLoginText(const StationPaths& paths, std::string_view destCall, std::string_view text) {

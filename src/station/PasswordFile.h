@@ -2,13 +2,17 @@
 // answering procedure, the sysop command and the secrets, and for a DieBox
 // the 1620-character code block stored after the section. The file holds
 // secrets: it is created with mode 0600 and kept so after every write, and
-// nothing here writes a value anywhere but into that file.
+// nothing here writes a value anywhere but into that file. Its name comes
+// from a callsign: a link, a FIFO or a device in its place, or a file
+// beyond kSmallFileLimit, reads as missing and is never written.
 #pragma once
 
 #include <cstddef>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace norva {
 
@@ -46,12 +50,15 @@ std::string readDieBoxBlock(const std::filesystem::path& file);
 // The code block without its line breaks.
 std::string dieBoxSecret(std::string_view block);
 
-// Writes one key of section "Station", creating the file (0600) when needed.
-// The value is cut at its first line break and to kPasswordValueLimit.
-// False when the file could not be written or made private.
+// Writes keys of section "Station" in one rewrite, creating the file (0600)
+// when needed. Each value is cut at its first line break and to
+// kPasswordValueLimit. False when the file could not be written or made
+// private.
+bool writePasswordKeys(const std::filesystem::path& file,
+                       std::initializer_list<std::pair<std::string_view, std::string_view>> keys);
 bool writePasswordKey(const std::filesystem::path& file, std::string_view key, std::string_view value);
 
-// What the TheNet/Norva and the FlexNet/SP dialogs store on OK.
+// What the TheNet/Norva and the FlexNet/SP dialogs store on OK (one rewrite).
 bool writeNodePassword(const std::filesystem::path& file, std::string_view password,
                        std::string_view sysopCommand);
 

@@ -2,12 +2,9 @@
 // fallback, save in the fixed key order, and keep password files private.
 #include "station/StationFile.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
-
+#include "platform/Files.h"
 #include "platform/Profile.h"
 #include "platform/Text.h"
 #include "station/AliasList.h"
@@ -28,7 +25,7 @@ std::string fileStem(const fs::path& p) { return p.stem().string(); }
 // The station file of a call when it carries a DestCall.
 std::optional<fs::path> fileWithCall(const StationPaths& paths, std::string_view call) {
     const auto stn = paths.stationFile(call);
-    if (!stn) return std::nullopt;
+    if (!stn || checkSmallFile(*stn) != SmallFile::Regular) return std::nullopt;
     const Profile p(*stn);
     if (readValue(p, "DestCall").empty()) return std::nullopt;
     return stn;
@@ -56,8 +53,9 @@ std::string boundedValue(std::string_view value, std::size_t limit) {
 }
 
 StationRecord readStationFile(const fs::path& stn) {
-    const Profile p(stn);
     StationRecord r;
+    if (checkSmallFile(stn) == SmallFile::Refused) return r;
+    const Profile p(stn);
     r.call = readValue(p, "DestCall");
     r.alias = readValue(p, "AliasDestCall");
     r.qth = readValue(p, "Qth");
@@ -76,22 +74,26 @@ StationRecord readStationFile(const fs::path& stn) {
 }
 
 std::string readPasswordMode(const fs::path& pwd) {
+    if (checkSmallFile(pwd) == SmallFile::Refused) return std::string(kNoPassword);
     const Profile p(pwd);
     return readValue(p, "StationMode", kNoPassword);
 }
 
 bool securePasswordFile(const fs::path& pwd) {
-    const int fd = ::open(pwd.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd >= 0) {
+    const SmallFile state = checkSmallFile(pwd);
+    if (state == SmallFile::Refused) return false;
+    if (state == SmallFile::Missing) {
+        UniqueFd fd = openForWriting(pwd, CreateMode::Exclusive, 0600);
         // The umask can only take rights away; make the mode exact anyway.
-        const bool ok = ::fchmod(fd, 0600) == 0;
-        return (::close(fd) == 0) && ok;
+        const bool ok = fd && ::fchmod(fd.get(), 0600) == 0;
+        return fd.close() && ok;
     }
-    if (errno != EEXIST) return false;
+    // Through the descriptor of the file itself, never of a link's target.
+    const UniqueFd fd = openRegularFile(pwd, Links::Refuse);
     struct stat st {};
-    if (::stat(pwd.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    if (!fd || ::fstat(fd.get(), &st) != 0) return false;
     if ((st.st_mode & 077) == 0) return true;
-    return ::chmod(pwd.c_str(), st.st_mode & 0700) == 0;
+    return ::fchmod(fd.get(), st.st_mode & 0700) == 0;
 }
 
 StationLoad loadStation(const StationPaths& paths, Profile& settings, std::string_view call) {
@@ -138,6 +140,9 @@ StationResult saveStation(const StationPaths& paths, const StationRecord& record
     const auto stn = paths.stationFile(fileCall);
     const auto pwd = paths.passwordFile(fileCall);
     if (!stn || !pwd) return StationResult::failure(notACallsignMessage(call));
+    for (const fs::path& file : {*stn, *pwd}) {
+        if (checkSmallFile(file) == SmallFile::Refused) return StationResult::failure(refusedFileMessage(file));
+    }
 
     Profile p(*stn);
     Profile::Batch batch(p);
@@ -153,9 +158,13 @@ StationResult saveStation(const StationPaths& paths, const StationRecord& record
     p.writeInt(kStationSection, "Tnc", record.tnc);
     if (!batch.end()) return StationResult::failure("Die Stationsdatei kann nicht geschrieben werden: " + stn->string());
 
-    if (!securePasswordFile(*pwd))
+    // A new password file is made 0600 by its one write; an old one loses
+    // the rights of others first, even when its mode stays as it is.
+    const bool exists = checkSmallFile(*pwd) != SmallFile::Missing;
+    if (exists && !securePasswordFile(*pwd))
         return StationResult::failure("Die Passwortdatei kann nicht angelegt werden: " + pwd->string());
     Profile pw(*pwd);
+    pw.setPrivate(true);
     const std::string mode = boundedValue(record.passwordMode);
     if (!pw.writeString(kStationSection, "StationMode", mode.empty() ? kNoPassword : mode))
         return StationResult::failure("Die Passwortdatei kann nicht geschrieben werden: " + pwd->string());
@@ -166,6 +175,7 @@ StationResult setDisplayOnOpen(const StationPaths& paths, std::string_view call,
     const std::string c = toUpper(trim(call));
     const auto stn = paths.stationFile(withoutWildcard(c));
     if (!stn) return StationResult::failure(c.empty() ? std::string(kNoCallMessage) : notACallsignMessage(c));
+    if (checkSmallFile(*stn) == SmallFile::Refused) return StationResult::failure(refusedFileMessage(*stn));
     Profile p(*stn);
     if (!p.writeString(kStationSection, "DisplayOnOpen", on ? "1" : "0"))
         return StationResult::failure("Die Stationsdatei kann nicht geschrieben werden: " + stn->string());

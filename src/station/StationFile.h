@@ -57,13 +57,15 @@ struct StationResult {
 std::string boundedValue(std::string_view value, std::size_t limit = kStationValueLimit);
 
 // Every key of a station file with its default (a missing file reads as all
-// defaults). The password mode is left at its default.
+// defaults, and so does one checkSmallFile refuses). The password mode is
+// left at its default.
 StationRecord readStationFile(const std::filesystem::path& stn);
 // StationMode of a password file; "no Password" when missing.
 std::string readPasswordMode(const std::filesystem::path& pwd);
 
 // Creates a missing password file empty with mode 0600, and takes group and
-// other rights from an existing one: it holds secrets. False on failure.
+// other rights from an existing one: it holds secrets. False on failure and
+// for a refused file (see checkSmallFile).
 bool securePasswordFile(const std::filesystem::path& pwd);
 
 struct StationLoad {
@@ -84,8 +86,9 @@ StationLoad loadStation(const StationPaths& paths, Profile& settings, std::strin
 // Saves the window's fields: DestCall, AliasDestCall, Qth, LastDestCall,
 // LastAliasDestCall, LastConnectTime, ConnectCommand, Sysop, Comment,
 // StationType, Script, Name, Tnc in that order, and StationMode to the
-// password file (created 0600). An empty call gives "Bitte geben Sie ein
-// Rufzeichen an." and writes nothing; so does a call that is no callsign.
+// password file (created 0600), one rewrite each. An empty call gives
+// "Bitte geben Sie ein Rufzeichen an." and writes nothing; so does a call
+// that is no callsign, and a refused station or password file.
 StationResult saveStation(const StationPaths& paths, const StationRecord& record);
 
 // The window's check box "Beim nächsten Öffen wieder anzeigen".

@@ -1,13 +1,10 @@
 // The station directory: listing, deleting, and files opened from outside.
 #include "station/StationList.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 
 #include "platform/FileNames.h"
+#include "platform/Files.h"
 #include "platform/Profile.h"
 #include "platform/Text.h"
 #include "station/StationPaths.h"
@@ -27,40 +24,6 @@ bool hasStnExtension(std::string_view name) { return hasExtension(name, ".stn");
 bool isRegular(const fs::path& p) {
     std::error_code ec;
     return fs::symlink_status(p, ec).type() == fs::file_type::regular;
-}
-
-bool readBounded(const fs::path& p, std::string& out) {
-    const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    out.clear();
-    char buf[4096];
-    bool ok = true;
-    for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0) { ok = false; break; }
-        if (n == 0) break;
-        out.append(buf, static_cast<std::size_t>(n));
-        if (out.size() > kStationFileLimit) { ok = false; break; }
-    }
-    ::close(fd);
-    return ok;
-}
-
-bool writeNew(const fs::path& dir, const fs::path& target, std::string_view content) {
-    std::string tmpl = (dir / ".stn-copy.XXXXXX").string();
-    const int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
-    if (fd < 0) return false;
-    bool ok = ::fchmod(fd, 0644) == 0;
-    for (std::string_view rest = content; ok && !rest.empty();) {
-        const ssize_t n = ::write(fd, rest.data(), rest.size());
-        ok = n > 0;
-        if (ok) rest.remove_prefix(static_cast<std::size_t>(n));
-    }
-    ok = (::fsync(fd) == 0) && ok;
-    ok = (::close(fd) == 0) && ok;
-    if (ok) ok = ::rename(tmpl.c_str(), target.c_str()) == 0;
-    if (!ok) ::unlink(tmpl.c_str());
-    return ok;
 }
 
 }  // namespace
@@ -139,10 +102,11 @@ OutsideFile inspectOutsideFile(const StationPaths& paths, const fs::path& file) 
 StationResult copyIntoStationDir(const OutsideFile& file) {
     if (!file.ok) return StationResult::failure(file.message);
     if (file.inStationDir) return {};
-    std::string content;
-    if (!readBounded(file.source, content))
-        return StationResult::failure("Die Datei " + file.fileName + " kann nicht gelesen werden.");
-    if (!writeNew(file.target.parent_path(), file.target, content))
+    // The source was resolved when it was inspected: a link put there since is refused.
+    const std::optional<std::string> content = readSmallFile(file.source, kStationFileLimit);
+    if (!content) return StationResult::failure("Die Datei " + file.fileName + " kann nicht gelesen werden.");
+    // A link in the target's place is replaced, never written through.
+    if (!writeFileAtomic(file.target, *content, 0644, Links::Refuse))
         return StationResult::failure("Die Datei " + file.fileName + " kann nicht kopiert werden.");
     return {};
 }

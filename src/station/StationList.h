@@ -11,13 +11,14 @@
 #include <vector>
 
 #include "station/StationFile.h"
+#include "station/StationPaths.h"
 
 namespace norva {
 
 class StationPaths;
 
 // A station file larger than this is not a station file.
-inline constexpr std::uintmax_t kStationFileLimit = 64 * 1024;
+inline constexpr std::uintmax_t kStationFileLimit = kSmallFileLimit;
 
 // Names (without extension) of the *.stn files of the station directory
 // (extension in any case), sorted.

@@ -1,9 +1,13 @@
 // Station and password file locations, and the callsign check that guards them.
 #include "station/StationPaths.h"
 
+#include <sys/stat.h>
+
 #include <cctype>
+#include <cerrno>
 
 #include "platform/FileNames.h"
+#include "platform/Files.h"
 #include "platform/Profile.h"
 #include "platform/Text.h"
 
@@ -42,6 +46,32 @@ std::string notACallsignMessage(std::string_view call) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
     }
     return "\"" + shown + "\" ist kein Rufzeichen.";
+}
+
+SmallFile checkSmallFile(const std::filesystem::path& path, std::size_t limit) {
+    // lstat: a link is judged itself, never what it points to.
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT ? SmallFile::Missing : SmallFile::Refused;
+    if (!S_ISREG(st.st_mode) || static_cast<std::uintmax_t>(st.st_size) > limit) return SmallFile::Refused;
+    return SmallFile::Regular;
+}
+
+std::optional<std::string> readSmallFile(const std::filesystem::path& path, std::size_t limit) {
+    if (checkSmallFile(path, limit) != SmallFile::Regular) return std::nullopt;
+    // Links and non-regular files are refused again at the open itself: the
+    // name may have changed since the check.
+    // One byte more tells a file that grew past the limit meanwhile.
+    auto content = readRegularFile(path, limit + 1, Links::Refuse);
+    if (content && content->size() > limit) return std::nullopt;
+    return content;
+}
+
+std::string refusedFileMessage(const std::filesystem::path& path) {
+    std::string shown = path.filename().string().substr(0, 40);
+    for (char& c : shown) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+    }
+    return "Die Datei " + shown + " ist keine gewöhnliche Datei oder zu groß und wird nicht benutzt.";
 }
 
 StationPaths::StationPaths(const Profile& profile, std::filesystem::path programDir)

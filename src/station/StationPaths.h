@@ -4,6 +4,7 @@
 // SSID 0..15. Everything else is refused before any path is built.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -23,6 +24,26 @@ std::string_view withoutWildcard(std::string_view call);
 
 // The operator-visible refusal for a call that is not a callsign.
 std::string notACallsignMessage(std::string_view call);
+
+// A station or password file is a few hundred bytes; one beyond this
+// is no such file. It is treated as unreadable and never overwritten, so a
+// cut copy can never replace it.
+inline constexpr std::size_t kSmallFileLimit = 64 * 1024;
+
+// What may be done with a file whose name was built from a callsign.
+// Refused: something else has that name (a symbolic link, a FIFO, a device,
+// a directory) or the file is larger than limit. Such a file is
+// read as missing and never written, so nothing waits on it, follows it or
+// cuts it. The check never opens the name, so a device is not touched.
+enum class SmallFile { Missing, Regular, Refused };
+SmallFile checkSmallFile(const std::filesystem::path& path, std::size_t limit = kSmallFileLimit);
+
+// The whole of such a file, read without following a link at its name and
+// without blocking. Nothing when it is missing or refused.
+std::optional<std::string> readSmallFile(const std::filesystem::path& path, std::size_t limit = kSmallFileLimit);
+
+// The refusal shown for such a file (its name only, no directory).
+std::string refusedFileMessage(const std::filesystem::path& path);
 
 class StationPaths {
 public:

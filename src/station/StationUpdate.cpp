@@ -69,7 +69,11 @@ StationResult StationUpdate::update(const ConnectFacts& f) {
     const std::string fileCall(withoutWildcard(dest));
     const auto stn = paths_.stationFile(fileCall);
     if (!stn) return StationResult::failure(notACallsignMessage(dest));
+    // A link, FIFO or device in the file's place is never read or written:
+    // it could block the engine or carry the write elsewhere.
+    if (checkSmallFile(*stn) == SmallFile::Refused) return StationResult::failure(refusedFileMessage(*stn));
 
+    // Every key of the update reaches the disk in one rewrite.
     Profile p(*stn);
     const std::string modified = toUpper(cut(p.getString(kStationSection, "Modified", ""), 10));
     Profile::Batch batch(p);

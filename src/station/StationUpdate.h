@@ -46,9 +46,11 @@ public:
     // Every connect and reconnect: call = alias into alias.dat.
     void aliasPair(std::string_view alias, std::string_view call) override;
 
-    // The update itself, without a channel. Fails (with the message) only
-    // for a destination that is no callsign; write failures stay silent, as
-    // a missing station directory must not disturb a connect.
+    // The update itself, without a channel: one rewrite of the station file.
+    // Fails (with the message) only for a destination that is no callsign
+    // and for a station file that is refused (see checkSmallFile); write
+    // failures stay silent, as a missing station directory must not disturb
+    // a connect.
     StationResult update(const ConnectFacts& facts);
 
     AliasList& aliases() { return aliases_; }

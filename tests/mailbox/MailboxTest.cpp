@@ -3,7 +3,9 @@
 // directory files of real DieBox shape and garbage read back into message
 // lines, commands and read scripts.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include "FileWrites.h"
 #include "TransferRig.h"
 #include "mailbox/BoxDirWatcher.h"
 #include "mailbox/BoxDirectory.h"
@@ -78,6 +80,33 @@ TEST_F(Watcher, ListingAfterACommandIsCapturedAcrossFramesUntilThePrompt) {
     EXPECT_EQ(rig.dir.read("box/ALLE.b01"), kUserListing + kPrompt);
     EXPECT_TRUE(fs::exists(box / "ALLE.b02"));
     EXPECT_NE(noticeText().find("Box Directory ALLE.b02 opened."), std::string::npos);
+}
+
+TEST_F(Watcher, AListingInManyFramesRewritesTheSettingsOnceWhenItEnds) {
+    FileWrites settings(rig.dir.path());
+    ASSERT_TRUE(settings.ok());
+    rig.profile.writeString("DieBox", "LastDirFile", "old.b01");
+    settings.take();
+    sent("l alle\r", kKindInfo);
+    arrives("l alle\r\n" + kUserListing.substr(0, 20));
+    ASSERT_EQ(watcher->state(), CBoxDirWatcher::State::Capturing);
+    for (int i = 0; i < 40; ++i) arrives("  " + std::to_string(i + 20) + " DL1ABC 01.12.26 10:15  1234 Titel\r\n");
+    arrives("Info-File: DX\r\n");  // a heading inside a listing opens nothing
+    EXPECT_EQ(settings.take().count("norva.ini"), 0u) << "no rewrite while the listing arrives";
+    EXPECT_EQ(rig.profile.getString("DieBox", "LastDirFile"), "old.b01");
+    arrives(kPrompt);
+    EXPECT_EQ(settings.take()["norva.ini"], 1);
+    EXPECT_EQ(rig.profile.getString("DieBox", "LastDirFile"), "ALLE.b01");
+
+    // A capture cut short by the channel's end still names its file.
+    sent("l dx\r", kKindInfo);
+    arrives("Info-File: DX\r\n  1 DL1ABC 01.12.26 10:15  1234 x\r\n");
+    watcher.reset();
+    EXPECT_EQ(settings.take()["norva.ini"], 1);
+    EXPECT_EQ(rig.profile.getString("DieBox", "LastDirFile"), "DX.b01");
+    // A FIFO picked as a directory file reads as empty instead of blocking.
+    ASSERT_EQ(::mkfifo((box / "fifo.b01").c_str(), 0600), 0);
+    EXPECT_TRUE(readBoxDirectory(box / "fifo.b01", MailboxSettings{}, "*").messages.empty());
 }
 
 TEST_F(Watcher, TenCommandsDisarmAndADisconnectEndsACapture) {

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "FileWrites.h"
 #include "platform/Profile.h"
 #include "station/AliasList.h"
+#include "station/PasswordFile.h"
 #include "station/StationFile.h"
 #include "station/StationList.h"
 #include "station/StationPaths.h"
@@ -73,6 +75,33 @@ TEST_F(StationFiles, SaveWritesTheKeysInOrderAndLoadReadsThemBack) {
     EXPECT_EQ(l.stationPath, dir / "stn" / "DB0ABC-1.stn");
     EXPECT_EQ(l.passwordPath, pwd);
     EXPECT_EQ(settings.getString("frame", "LastEditStation"), "DB0ABC-1");
+}
+
+TEST_F(StationFiles, SavingAndPasswordDialogsWriteEachFileOnce) {
+    FileWrites stations(dir / "stn");
+    FileWrites passwords(dir / "pwd");
+    ASSERT_TRUE(stations.ok() && passwords.ok());
+    ASSERT_TRUE(saveStation(paths, sample()));
+    EXPECT_EQ(stations.take(), (Writes{{"DB0ABC-1.stn", 1}}));
+    EXPECT_EQ(passwords.take(), (Writes{{"DB0ABC-1.pwd", 1}})) << "a new password file is made in one write";
+    const fs::path pwd = dir / "pwd" / "DB0ABC-1.pwd";
+    EXPECT_EQ(modeOf(pwd), 0600u);
+
+    // Saved again with a changed comment: the password file's mode stays as it was.
+    StationRecord r = sample();
+    r.comment = "via 70cm";
+    ASSERT_TRUE(saveStation(paths, r));
+    EXPECT_EQ(stations.take(), (Writes{{"DB0ABC-1.stn", 1}}));
+    EXPECT_EQ(passwords.take(), Writes{});
+
+    // The node dialog stores password and sysop command together.
+    ASSERT_TRUE(writeNodePassword(pwd, "12345", "SYS"));
+    EXPECT_EQ(passwords.take(), (Writes{{"DB0ABC-1.pwd", 1}}));
+    EXPECT_EQ(readFile(pwd), "[Station]\r\nStationMode=DieBox\r\nPassword=12345\r\nSysopCommand=SYS\r\n");
+    EXPECT_EQ(modeOf(pwd), 0600u);
+    ASSERT_TRUE(writeNodePassword(dir / "pwd" / "DB0NEW.pwd", "1", "S"));
+    EXPECT_EQ(passwords.take(), (Writes{{"DB0NEW.pwd", 1}}));
+    EXPECT_EQ(modeOf(dir / "pwd" / "DB0NEW.pwd"), 0600u);
 }
 
 TEST_F(StationFiles, HandWrittenFilesWithLfGarbageAndOddCaseRead) {

@@ -2,10 +2,15 @@
 // the channels' station hook, driven by the TNC's link-status texts and a
 // node's connect reports, and the connect path built from what it wrote.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "ChannelRig.h"
+#include "FileWrites.h"
+#include "station/AliasList.h"
 #include "station/ConnectPath.h"
+#include "station/PasswordFile.h"
 #include "station/StationFile.h"
+#include "station/StationList.h"
 #include "station/StationPaths.h"
 #include "station/StationUpdate.h"
 
@@ -183,6 +188,93 @@ TEST_F(ConnectUpdate, LogStationOffOrNoDirectoryWritesNothing) {
     EXPECT_FALSE(fs::exists(rig.dir / "stn"));
     EXPECT_EQ(ch(2).linkState().destCall(), "DB0ABC");
     EXPECT_EQ(notices().find("Rufzeichen"), std::string::npos);
+}
+
+TEST_F(ConnectUpdate, EachConnectWritesEveryFileItTouchesOnce) {
+    FileWrites stations(rig.dir / "stn");
+    FileWrites program(rig.dir.path());
+    ASSERT_TRUE(stations.ok() && program.ok());
+    // The link log is appended to, not rewritten: it does not count here.
+    const auto rewrites = [&program] {
+        Writes w = program.take();
+        w.erase("norva.log");
+        return w;
+    };
+    map.record = "1,2,3,4,5,6,7,8,9,Hans Meier,Hamburg JO43";
+    status(1, "(1) CONNECTED to DB0NOD-2");
+    EXPECT_EQ(stations.take(), (Writes{{"DB0NOD.stn", 1}}));
+    ch(1).textOut("c hhbox\r", kKindInfo, true);
+    // Every step at once: a new file, the first-connect keys, the map's
+    // Sysop and Qth, and a new alias list.
+    info(1, "*** connected to HHBOX:DB0ABC-3\r");
+    EXPECT_EQ(stations.take(), (Writes{{"DB0ABC-3.stn", 1}}));
+    EXPECT_EQ(rewrites(), (Writes{{"alias.dat", 1}})) << "created with its entry in one write";
+    EXPECT_EQ(rig.dir.read("alias.dat"), "[call]\r\nDB0ABC-3=HHBOX\r\n");
+    EXPECT_NE(stn("DB0ABC-3.stn").find("Modified=TRUE\r\nSysop=Hans Meier\r\nQth=Hamburg JO43\r\n"),
+              std::string::npos);
+
+    // Again, onto existing files; an alias that did not change costs nothing.
+    status(1, "(1) DISCONNECTED fm DB0NOD-2");
+    rig.clock.advanceMs(60 * 1000);
+    status(1, "(1) CONNECTED to DB0NOD-2");
+    ch(1).textOut("c hhbox\r", kKindInfo, true);
+    info(1, "*** connected to HHBOX:DB0ABC-3\r");
+    EXPECT_EQ(stations.take(), (Writes{{"DB0ABC-3.stn", 1}, {"DB0NOD.stn", 1}}));
+    EXPECT_EQ(rewrites(), Writes{});
+}
+
+// Files named by callsigns may be anything someone put there: none of them
+// may stop the engine, carry a write elsewhere, or be cut.
+TEST_F(ConnectUpdate, HostileFilesInAStationsPlaceAreNeitherReadNorWritten) {
+    const fs::path stnDir = rig.dir / "stn";
+    const fs::path outside = rig.dir / "outside.txt";
+    const std::string secret = "root:x:0:0:root:/root:/bin/bash\n";
+    writeFile(outside, secret);
+    ::chmod(outside.c_str(), 0644);
+    ASSERT_EQ(::mkfifo((stnDir / "DL1ABC.stn").c_str(), 0600), 0);
+    fs::create_symlink(outside, stnDir / "DL1ABD.stn");
+    fs::create_symlink("/dev/zero", stnDir / "DL1ABE.stn");
+    const std::string big = "[Station]\r\nDestCall=DL1ABF\r\n;" + std::string(kStationFileLimit, 'x') + "\r\n";
+    writeFile(stnDir / "DL1ABF.stn", big);
+
+    int n = 1;
+    for (const char* call : {"DL1ABC", "DL1ABD", "DL1ABE", "DL1ABF"}) {
+        status(n, "(" + std::to_string(n) + ") CONNECTED to " + call);
+        EXPECT_EQ(ch(n).linkState().destCall(), call) << "the connect goes on";
+        EXPECT_NE(notices().find("Die Datei " + std::string(call) + ".stn ist keine gewöhnliche Datei oder zu groß"),
+                  std::string::npos)
+            << call;
+        ++n;
+    }
+    EXPECT_TRUE(readFile(outside) == secret) << "nothing is written through a link";
+    EXPECT_TRUE(fs::is_symlink(stnDir / "DL1ABD.stn"));
+    EXPECT_TRUE(fs::is_fifo(stnDir / "DL1ABC.stn"));
+    EXPECT_TRUE(readFile(stnDir / "DL1ABF.stn") == big) << "an oversized file is never replaced by a cut copy";
+    EXPECT_TRUE(readStationFile(stnDir / "DL1ABD.stn") == StationRecord{}) << "read as missing";
+    EXPECT_TRUE(readStationFile(stnDir / "DL1ABF.stn") == StationRecord{});
+
+    // The alias list and the password files: a link to the outside file.
+    fs::create_symlink(outside, paths.aliasFile());
+    update.aliasPair("HHBOX", "DB0ABC");
+    EXPECT_EQ(update.aliases().byCall("root"), "");
+    fs::create_symlink(outside, stnDir / "DL1ABC.pwd");
+    EXPECT_FALSE(storeLoginText(paths, "DL1ABC", "LOGIN: 1.1.97 1:1"));
+    EXPECT_FALSE(writeNodePassword(stnDir / "DL1ABC.pwd", "12345", "SYS"));
+    EXPECT_EQ(readPasswordFile(stnDir / "DL1ABC.pwd").password, "");
+    StationRecord record;
+    record.call = "DL1ABC";
+    EXPECT_FALSE(saveStation(paths, record));
+    struct stat st {};
+    ASSERT_EQ(::stat(outside.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u) << "not made private through the link";
+    EXPECT_TRUE(readFile(outside) == secret);
+    // A FIFO in a password file's place is not waited on.
+    fs::remove(stnDir / "DL1ABC.pwd");
+    ASSERT_EQ(::mkfifo((stnDir / "DL1ABC.pwd").c_str(), 0600), 0);
+    EXPECT_EQ(readDieBoxBlock(stnDir / "DL1ABC.pwd"), "");
+    EXPECT_EQ(readPasswordMode(stnDir / "DL1ABC.pwd"), "no Password");
+    EXPECT_FALSE(writeDieBoxPassword(stnDir / "DL1ABC.pwd", DieBoxPasswordEntry{}));
+    EXPECT_TRUE(fs::is_fifo(stnDir / "DL1ABC.pwd"));
 }
 
 TEST(StationInfoRecord, FieldsSkipCommaRunsAndEndAtLineBreaks) {
