@@ -5,6 +5,7 @@
 
 #include "channel/ChannelRegistry.h"
 #include "hostmode/HostContext.h"
+#include "platform/Programs.h"
 #include "platform/ReceiveFolders.h"
 
 namespace norva {
@@ -18,6 +19,8 @@ struct ChannelContext : HostContext {
     ChannelRegistry channels{};
     // Where files from the air land; never where Norva reads its own files.
     ReceiveFolders receiveFolders;
+    // Programs scripts start and leave running; reaped without waiting.
+    DetachedPrograms programs;
 };
 
 }  // namespace norva

@@ -69,7 +69,7 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
 DetachedPrograms::~DetachedPrograms() { reap(); }
 
 bool DetachedPrograms::start(const std::vector<std::string>& argv, const std::filesystem::path& cwd,
-                             std::string* error) {
+                             std::string* error, Output output) {
     reap();
     if (argv.empty() || argv[0].empty()) {
         if (error) *error = "no program named";
@@ -79,6 +79,14 @@ bool DetachedPrograms::start(const std::vector<std::string>& argv, const std::fi
     // A session of its own: the child does not get our terminal's signals.
     posix_spawnattr_setflags(&setup.attr, POSIX_SPAWN_SETSID);
     posix_spawn_file_actions_addopen(&setup.actions, 0, "/dev/null", O_RDONLY, 0);
+    if (output == Output::Discard) {
+        posix_spawn_file_actions_addopen(&setup.actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_adddup2(&setup.actions, 1, 2);
+    }
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+    // The TNC ports and every other descriptor of ours stay with us.
+    posix_spawn_file_actions_addclosefrom_np(&setup.actions, 3);
+#endif
     if (!cwd.empty()) posix_spawn_file_actions_addchdir_np(&setup.actions, cwd.c_str());
 
     std::vector<std::string> copy = argv;

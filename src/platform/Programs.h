@@ -28,10 +28,15 @@ public:
     DetachedPrograms(const DetachedPrograms&) = delete;
     DetachedPrograms& operator=(const DetachedPrograms&) = delete;
 
+    // Where the program's output goes: ours (a terminal that started us), or
+    // nowhere (a script's background program must not write into our log).
+    enum class Output { Inherit, Discard };
     // Starts argv[0] (searched in PATH unless it holds a "/") in cwd (empty:
-    // ours) with stdin from /dev/null. False with *error set when the program
-    // cannot be started (not found, not executable, empty argv).
-    bool start(const std::vector<std::string>& argv, const std::filesystem::path& cwd, std::string* error);
+    // ours) with stdin from /dev/null and none of our other descriptors.
+    // Never waits for it. False with *error set when the program cannot be
+    // started (not found, not executable, empty argv).
+    bool start(const std::vector<std::string>& argv, const std::filesystem::path& cwd, std::string* error,
+               Output output = Output::Inherit);
     // Collects the children that have ended, so none stays a zombie.
     void reap();
     std::size_t running() const { return children_.size(); }

@@ -3,9 +3,6 @@
 // programs).
 #include "script/ScriptFiles.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <fstream>
@@ -13,6 +10,7 @@
 #include <system_error>
 #include <vector>
 
+#include "channel/ChannelContext.h"
 #include "channel/TncChannel.h"
 #include "hostmode/Tnc.h"
 #include "platform/FileNames.h"
@@ -21,8 +19,6 @@
 #include "script/ScriptJob.h"
 #include "transfer/TransferLog.h"
 #include "transfer/Transfers.h"
-
-extern char** environ;
 
 namespace norva {
 namespace {
@@ -196,30 +192,22 @@ void CScriptJob::call(const ScriptLine& line) {
 
 // The program's name is looked up in the program directory (ignoring case)
 // and then on the PATH; its arguments are split at blanks and handed over
-// as they are. A short-lived /bin/sh puts it in the background and ends at
-// once ("$0" "$@": the words are never read by the shell), so the program
-// outlives the script without ever becoming a zombie of the engine, and it
-// inherits none of the engine's descriptors.
+// as they are, without a shell. The program outlives the script; the
+// engine never waits for it (ended ones are reaped as the script goes on
+// and at the next start), and it inherits none of the engine's descriptors.
 void CScriptJob::run(const std::string& commandLine) {
-    std::vector<std::string> args{"/bin/sh", "-c", "\"$0\" \"$@\" </dev/null >/dev/null 2>&1 &"};
+    std::vector<std::string> args;
     for (std::string_view word : splitBlanks(commandLine)) args.emplace_back(word);
-    if (args.size() < 4) return;
-    if (auto local = resolveScriptFile(channel_.tnc().context().programDir, args[3])) args[3] = local->string();
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
-    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-#endif
-    pid_t pid = 0;
-    const int rc = ::posix_spawn(&pid, "/bin/sh", &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return;
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    if (args.empty()) return;
+    if (auto local = resolveScriptFile(channel_.tnc().context().programDir, args[0])) args[0] = local->string();
+    std::string error;
+    if (!programs().start(args, {}, &error, DetachedPrograms::Output::Discard))
+        notice("\rRUN " + args[0] + ": " + error + "\r");
+}
+
+DetachedPrograms& CScriptJob::programs() const {
+    // Every channel is made by a ChannelContext (its factory is the only one).
+    return static_cast<ChannelContext&>(channel_.tnc().context()).programs;
 }
 
 void CScriptJob::messageBox(const std::string& text) {

@@ -16,6 +16,8 @@
 
 namespace norva {
 
+class DetachedPrograms;
+
 class CTncChannel;
 
 // The operator side of MSGBOX. The engine must not block on a dialog: the
@@ -76,6 +78,7 @@ private:
     void restart();
     void call(const ScriptLine& line);
     void run(const std::string& commandLine);
+    DetachedPrograms& programs() const;
     void messageBox(const std::string& text);
     void notice(std::string_view text);
     void fail(int line, std::string_view message);

@@ -296,9 +296,10 @@ TEST_F(TransferGuiTest, TheMenuReceivesACompleteBinaryFileAndTheSecondCommandAsk
     startStation();
     chooser.answers = {QString::fromStdString((in / "voll.bin").string())};
     frame()->action("receiveBinaryFile")->trigger();
-    // Without a BinReadFileDir the chooser starts in the program directory.
+    // Without a BinReadFileDir the chooser starts in the receive folder, where
+    // received files go instead of among the settings.
     ASSERT_EQ(chooser.asked.size(), 1u);
-    EXPECT_EQ(chooser.asked[0].directory.toStdString(), dir.path().string());
+    EXPECT_EQ(chooser.asked[0].directory.toStdString(), std::filesystem::weakly_canonical(dir.path() / "received").string());
     receive("#BIN#3#ABC\r");
     receive("abc");
     ASSERT_TRUE(airEndsWith(binRxReport(binCrc(0, "abc"))));
