@@ -6,6 +6,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
 
@@ -129,6 +130,24 @@ int Engine::runTick() {
     return idleSteps_ > kIdleStepsBeforeSlowing ? config_.idleTickMs : config_.tickMs;
 }
 
+void Engine::serve(IpcService& ipc, std::int64_t waitMs) {
+    // A tick that is already due again waits for nothing, but the wake-up
+    // and the bus are still looked at: an overloaded TNC must not lock the
+    // GUI's calls and the bus clients out.
+    std::int64_t left = std::max<std::int64_t>(waitMs, 0);
+    // The bus has its own deadlines (time-outs of calls in flight).
+    if (const int busDue = ipc.timeoutMs(); busDue >= 0 && busDue < left) left = busDue;
+    pollfd pfds[2] = {{wakeFd_, POLLIN, 0}, {ipc.fd(), ipc.events(), 0}};
+    const nfds_t count = ipc.fd() >= 0 ? 2 : 1;
+    const timespec ts{static_cast<time_t>(left / 1000), static_cast<long>(left % 1000) * 1'000'000};
+    const int ready = ppoll(pfds, count, &ts, nullptr);
+    if (ready > 0 && (pfds[0].revents & POLLIN)) {
+        std::uint64_t drained = 0;
+        [[maybe_unused]] auto n = ::read(wakeFd_, &drained, sizeof drained);
+    }
+    if (count == 2 && (pfds[1].revents != 0 || ipc.timeoutMs() == 0)) ipc.process();
+}
+
 void Engine::run() {
     services_ = std::make_unique<StationServices>(ctx_, config_.busAddress);
     IpcService& ipc = services_->ipc();
@@ -144,21 +163,12 @@ void Engine::run() {
             if (stopping_) break;
         }
         if (clock.monotonicMs() >= nextTick) {
-            nextTick = clock.monotonicMs() + runTick();
+            // The next tick counts from the end of this one: a slow step
+            // must not make the following step due at once.
+            const int interval = runTick();
+            nextTick = clock.monotonicMs() + interval;
         }
-        std::int64_t left = nextTick - clock.monotonicMs();
-        if (left <= 0) continue;
-        // The bus has its own deadlines (time-outs of calls in flight).
-        if (const int busDue = ipc.timeoutMs(); busDue >= 0 && busDue < left) left = busDue;
-        pollfd pfds[2] = {{wakeFd_, POLLIN, 0}, {ipc.fd(), ipc.events(), 0}};
-        const nfds_t count = ipc.fd() >= 0 ? 2 : 1;
-        const timespec ts{static_cast<time_t>(left / 1000), static_cast<long>(left % 1000) * 1'000'000};
-        const int ready = ppoll(pfds, count, &ts, nullptr);
-        if (ready > 0 && (pfds[0].revents & POLLIN)) {
-            std::uint64_t drained = 0;
-            [[maybe_unused]] auto n = ::read(wakeFd_, &drained, sizeof drained);
-        }
-        if (count == 2 && (pfds[1].revents != 0 || ipc.timeoutMs() == 0)) ipc.process();
+        serve(ipc, nextTick - clock.monotonicMs());
     }
     runPosted();
     hostMode_->stopAll();

@@ -21,6 +21,7 @@
 
 namespace norva {
 
+class IpcService;
 class StationServices;
 class UiPort;
 
@@ -93,6 +94,9 @@ private:
     static constexpr int kIdleStepsBeforeSlowing = 100;
     int idleSteps_ = 0;
     void runPosted();
+    // Sleeps up to waitMs (not at all when <= 0) for posted work or the bus,
+    // and serves the bus when it has something.
+    void serve(IpcService& ipc, std::int64_t waitMs);
     void wake();
 
     EngineConfig config_;

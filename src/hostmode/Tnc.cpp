@@ -3,10 +3,12 @@
 #include "hostmode/Tnc.h"
 
 #include <algorithm>
-#include <fstream>
+#include <optional>
 
 #include "hostmode/VirtualTnc.h"
 #include "platform/Clock.h"
+#include "platform/FileNames.h"
+#include "platform/Files.h"
 #include "platform/Profile.h"
 #include "platform/SystemLog.h"
 #include "platform/Text.h"
@@ -189,15 +191,13 @@ bool CTnc::probeHostMode() {
     std::array<std::uint8_t, 512> buf{};
     std::size_t have = 0;
     const std::int64_t start = ctx_.clock.monotonicMs();
-    while (ctx_.clock.monotonicMs() - start < delayTime_ && have < buf.size()) {
-        const int n = port_.read(std::span(buf).subspan(have));
-        if (n > 0) {
-            have += static_cast<std::size_t>(n);
-            continue;
-        }
-        if (port_.broken()) return false;
-        const int left = static_cast<int>(delayTime_ - (ctx_.clock.monotonicMs() - start));
-        if (left > 0) wait(left);
+    int pauseMs = 0;
+    while (have < buf.size()) {
+        const std::int64_t left = delayTime_ - (ctx_.clock.monotonicMs() - start);
+        if (left <= 0) break;
+        const int n = readWithin(std::span(buf).subspan(have), left, pauseMs);
+        if (n < 0) return false;
+        have += static_cast<std::size_t>(n);
     }
     if (have < 3 || buf[0] != 0) return false;
     const int code = buf[1];
@@ -243,13 +243,12 @@ void CTnc::sendInitFile(InitFile which) {
         "tnc" + std::to_string(number_) + (init ? ".ini" : ".exi");
     status(tncName_ + (init ? " set Init Parameters..." : " set Exit Parameters..."));
 
-    std::filesystem::path dir = ctx_.profile.getString("frame", "InitDir", "");
-    if (dir.empty()) dir = ctx_.programDir;
-    std::ifstream in(dir / name, std::ios::binary);
-    if (!in) return;
-    std::string text(kInitFileLimit, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(in.gcount()));
+    // Only a regular file is read, and only its head: a FIFO or a device
+    // under the name must not hold the engine.
+    const std::optional<std::string> file =
+        readRegularFile(frameDirectory(ctx_.profile, "InitDir", ctx_.programDir) / name, kInitFileLimit);
+    if (!file) return;
+    const std::string& text = *file;
 
     HostChannel* monitor = channel(0);
     if (!monitor) return;

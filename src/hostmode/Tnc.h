@@ -94,6 +94,13 @@ private:
     // Bounded by time and bytes, so a device that never stops talking cannot
     // hold the engine.
     std::string readUntilQuiet();
+    // One pass of a loop that reads a reply into `into`: waits up to leftMs
+    // and reads. 0 when nothing came (yet), -1 when nothing can come (the
+    // port is gone, the in-process TNC has nothing). pauseMs carries over
+    // between passes: after a pass that brought nothing the next one first
+    // pauses on the clock, longer each time, so a descriptor that is always
+    // readable yet yields nothing never turns the loop into a spin.
+    int readWithin(std::span<std::uint8_t> into, std::int64_t leftMs, int& pauseMs);
     void drain() { readUntilQuiet(); }
     void writeBytes(std::string_view bytes);
     void logLine(std::string_view what);

@@ -1,6 +1,7 @@
 // The host-mode codec of CTnc: one frame out, exactly one reply frame in.
-// Waits for reply bytes sleep on the port's descriptor; the 2-second limit
-// and the 300-byte limit of a reply are kept.
+// Waits for reply bytes sleep on the port's descriptor (never spinning on
+// one that is always readable); the 2-second limit and the 300-byte limit of
+// a reply are kept. The in-process TNC is never waited for.
 #include <algorithm>
 #include <cstring>
 
@@ -11,6 +12,9 @@ namespace norva {
 
 namespace {
 constexpr int kReplyLimitMs = 2000;
+// The longest pause after an empty pass: a reply that does come is at most
+// this late, and an always-readable port is read a few times a second.
+constexpr int kMaxEmptyPauseMs = 200;
 }
 
 int CTnc::sendFrame(const HostChannel& channel, const FrameRecord& frame) {
@@ -73,26 +77,45 @@ bool CTnc::completeReply(HostChannel* expected) {
     return true;
 }
 
+int CTnc::readWithin(std::span<std::uint8_t> into, std::int64_t leftMs, int& pauseMs) {
+    if (!port_.isOpen() || port_.broken()) return -1;
+    if (port_.kind() == PortKind::Dde) {
+        // The in-process TNC answers the moment it is written to, or never.
+        const int n = port_.read(into);
+        return n > 0 ? n : -1;
+    }
+    if (pauseMs > 0) {
+        const auto pause = static_cast<int>(std::min<std::int64_t>(pauseMs, leftMs));
+        ctx_.clock.sleepMs(pause);
+        leftMs -= pause;
+    }
+    const bool readable = port_.waitReadable(static_cast<int>(std::max<std::int64_t>(leftMs, 0)));
+    const int n = readable ? port_.read(into) : 0;
+    if (n > 0) {
+        pauseMs = 0;
+        return n;
+    }
+    if (port_.broken() || !port_.isOpen()) return -1;
+    pauseMs = std::clamp(pauseMs * 2, 1, kMaxEmptyPauseMs);
+    return 0;
+}
+
 int CTnc::receiveReply(HostChannel* expected) {
     if (!open_) return 1;
     readIndex_ = byteCount_ = 0;
     std::fill_n(rx_.begin(), kMaxReply, 0xFF);
     const std::int64_t start = ctx_.clock.monotonicMs();
+    int pauseMs = 0;
 
     while (byteCount_ <= kMaxReply) {
         // A reply is never there the moment its request left: sleep first.
         const auto left = kReplyLimitMs - (ctx_.clock.monotonicMs() - start);
         if (left <= 0) break;
-        if (!port_.waitReadable(static_cast<int>(left))) {
-            // An unplugged adapter never answers: do not sit out the limit on it.
-            if (port_.broken() || !port_.isOpen()) break;
-            continue;
-        }
-        const int n = port_.read(std::span(rx_).subspan(static_cast<std::size_t>(readIndex_), kMaxReply));
-        if (n <= 0) {
-            if (port_.broken() || !port_.isOpen()) break;
-            continue;
-        }
+        const int n = readWithin(std::span(rx_).subspan(static_cast<std::size_t>(readIndex_), kMaxReply), left,
+                                 pauseMs);
+        // An unplugged adapter never answers: do not sit out the limit on it.
+        if (n < 0) break;
+        if (n == 0) continue;
         readIndex_ += n;
         byteCount_ += n;
         // No reply is longer than 259 bytes; more is garbage, however it ends.

@@ -78,7 +78,8 @@ int CTncPort::write(std::span<const std::uint8_t> data) {
 }
 
 bool CTncPort::waitReadable(int timeoutMs) {
-    if (kind_ == PortKind::Dde) return true;
+    // Waiting would not make the in-process TNC answer: it has or it has not.
+    if (kind_ == PortKind::Dde) return virtualTnc_->hasReply();
     if (kind_ == PortKind::Tfpcr) {
         // The driver has no descriptor to sleep on: look once a millisecond.
         for (int waited = 0;; ++waited) {

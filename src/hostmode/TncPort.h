@@ -38,7 +38,8 @@ public:
     void close();
     int read(std::span<std::uint8_t> buf);
     int write(std::span<const std::uint8_t> data);
-    // Sleeps up to timeoutMs for bytes; the virtual TNC answers at once.
+    // Sleeps up to timeoutMs for bytes; the virtual TNC answers at once
+    // whether its reply is waiting, without sleeping.
     bool waitReadable(int timeoutMs);
 
     bool isOpen() const { return handle_ != -1; }

@@ -14,6 +14,10 @@ CVirtualTnc::Slot& CVirtualTnc::slotOf(int channel) {
     return channel == 255 ? slots_[21] : slots_[static_cast<std::size_t>(channel)];
 }
 
+const CVirtualTnc::Slot& CVirtualTnc::slotOf(int channel) const {
+    return channel == 255 ? slots_[21] : slots_[static_cast<std::size_t>(channel)];
+}
+
 void CVirtualTnc::answer(int channel, int code, std::string_view text) {
     Slot& slot = slotOf(channel);
     slot.bytes.clear();
@@ -35,8 +39,9 @@ void CVirtualTnc::answer(int channel, int code, std::string_view text) {
 
 int CVirtualTnc::write(std::span<const std::uint8_t> block) {
     if (block.empty()) return 0;
-    // A block longer than a frame can be is taken as its first byte only.
-    if (block.size() > 256) block = block.first(1);
+    // A block longer than a frame can be (3 head bytes and 256 data bytes)
+    // is taken as its first byte only.
+    if (block.size() > kMaxFrameSize) block = block.first(1);
     int channel = block[0];
     if (channel > 20 && channel != 255) channel = 0;
     current_ = channel;
@@ -85,6 +90,10 @@ int CVirtualTnc::read(std::span<std::uint8_t> buf) {
     std::copy_n(slot.bytes.begin(), n, buf.begin());
     slot.bytes.erase(slot.bytes.begin(), slot.bytes.begin() + static_cast<long>(n));
     return static_cast<int>(n);
+}
+
+bool CVirtualTnc::hasReply() const {
+    return !slotOf(current_).bytes.empty();
 }
 
 void CVirtualTnc::queueItem(int channel, int code, std::string_view text) {

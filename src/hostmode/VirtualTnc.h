@@ -24,6 +24,8 @@ public:
 class CVirtualTnc {
 public:
     static constexpr int kReplySlotSize = 1024;
+    // The longest host frame: channel, kind, length and 256 data bytes.
+    static constexpr std::size_t kMaxFrameSize = 3 + 256;
 
     explicit CVirtualTnc(int channels = 20);
 
@@ -31,6 +33,9 @@ public:
     int write(std::span<const std::uint8_t> block);
     // The current channel's pending reply; the slot is emptied.
     int read(std::span<std::uint8_t> buf);
+    // Whether the current channel's reply is waiting. The answer to a frame
+    // is there the moment it was written, or never.
+    bool hasReply() const;
 
     void setPartner(VirtualTncPartner* partner) { partner_ = partner; }
     // An item for "G" on a channel: reply code (3 link status, 7 connected
@@ -42,6 +47,7 @@ private:
         std::vector<std::uint8_t> bytes;
     };
     Slot& slotOf(int channel);
+    const Slot& slotOf(int channel) const;
     void answer(int channel, int code, std::string_view text);
     void command(int channel, std::string_view text);
 

@@ -5,6 +5,7 @@
 // call then returns at once, so no caller can spin on it.
 #include "platform/ByteStream.h"
 #include "platform/Clock.h"
+#include "platform/Files.h"
 
 #include "platform/Text.h"
 
@@ -30,40 +31,6 @@
 namespace norva {
 
 namespace {
-
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd = -1) : fd_(fd) {}
-    UniqueFd(UniqueFd&& o) noexcept : fd_(o.release()) {}
-    UniqueFd& operator=(UniqueFd&& o) noexcept
-    {
-        if (this != &o) {
-            reset();
-            fd_ = o.release();
-        }
-        return *this;
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    ~UniqueFd() { reset(); }
-
-    int get() const { return fd_; }
-    int release()
-    {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-    void reset()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = -1;
-    }
-
-private:
-    int fd_;
-};
 
 std::int64_t nowMs()
 {
@@ -306,33 +273,64 @@ UniqueFd connectOne(const addrinfo& ai, int timeoutMs, int& err)
 
 // What the connecting thread hands to its stream. Shared, so that neither
 // side waits for the other: a stream closed while its host is still being
-// resolved simply lets the thread finish into the void.
+// resolved simply lets the thread finish into the void. The mutex guards
+// copies only; no one sends or connects while holding it.
 struct Connection {
     static constexpr std::size_t kEarlyLimit = 4096;  // a start sequence, not a transfer
+    static constexpr std::int64_t kEarlySendMs = 1000;
     std::mutex mutex;
-    bool done = false;
+    bool done = false;  // the stream may adopt the socket
     UniqueFd socket;
     int error = 0;
-    std::string early;  // written before the connection stood; sent first
+    std::string early;  // written before the connection stood, not yet sent; goes first
     UniqueFd wake{::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};  // readable once done
 };
 
-// Sends what was written while connecting, before anything written later.
-void sendEarly(int fd, const std::string& bytes)
+// Sends bytes within the deadline; false when the peer would not take them
+// all in time or the connection failed.
+bool sendUntil(int fd, const std::string& bytes, std::int64_t deadline)
 {
     std::size_t done = 0;
-    const std::int64_t deadline = nowMs() + 1000;
-    while (done < bytes.size() && nowMs() < deadline) {
+    while (done < bytes.size()) {
         const ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
         if (n > 0) {
             done += static_cast<std::size_t>(n);
             continue;
         }
         if (n < 0 && errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)
-            return;
+            return false;
+        const std::int64_t left = deadline - nowMs();
+        if (left <= 0)
+            return false;
         pollfd p{fd, POLLOUT, 0};
-        ::poll(&p, 1, 100);
+        ::poll(&p, 1, static_cast<int>(std::min<std::int64_t>(left, 100)));
     }
+    return true;
+}
+
+// Sends what was written while connecting, before anything written later,
+// then hands the socket over. Each batch is taken under the lock and sent
+// outside it; what the stream writes meanwhile joins the next batch. Only
+// an empty queue ends the hand-over, under the same lock, so the order holds.
+void handOver(Connection& c, UniqueFd socket, int err)
+{
+    const std::int64_t deadline = nowMs() + Connection::kEarlySendMs;
+    std::unique_lock lock(c.mutex);
+    while (socket.get() >= 0 && !c.early.empty()) {
+        std::string batch;
+        batch.swap(c.early);
+        lock.unlock();
+        const bool sent = sendUntil(socket.get(), batch, deadline);
+        lock.lock();
+        if (!sent)
+            break;
+    }
+    c.early.clear();  // what a peer would not take in time is given up, as a write time-out would
+    c.socket = std::move(socket);
+    c.error = err;
+    c.done = true;
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto n = ::write(c.wake.get(), &one, sizeof one);
 }
 
 void connectInBackground(const std::shared_ptr<Connection>& c, const std::string& host, int port)
@@ -350,15 +348,7 @@ void connectInBackground(const std::shared_ptr<Connection>& c, const std::string
         for (const addrinfo* ai = list; ai && socket.get() < 0; ai = ai->ai_next)
             socket = connectOne(*ai, 3000, err);
     }
-    std::lock_guard lock(c->mutex);
-    if (socket.get() >= 0 && !c->early.empty())
-        sendEarly(socket.get(), c->early);
-    c->early.clear();
-    c->socket = std::move(socket);
-    c->error = err;
-    c->done = true;
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const auto n = ::write(c->wake.get(), &one, sizeof one);
+    handOver(*c, std::move(socket), err);
 }
 
 // A TCP stream whose host is resolved and connected on a thread of its own:

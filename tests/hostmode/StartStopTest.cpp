@@ -1,6 +1,9 @@
 // Starting and stopping TNCs: host-mode switch, init and exit files, the
 // system log, failures to open, and the TNC table built from the profile.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "channel/TncChannel.h"
 #include "support/HostRig.h"
@@ -93,6 +96,33 @@ TEST(TncStart, InitFileIsCutAt8192Bytes) {
     const std::size_t lastStart = head.find_last_of('\n') + 1;
     EXPECT_EQ(ys.back(), head.substr(lastStart));
     EXPECT_LT(ys.size(), static_cast<std::size_t>(n));
+}
+
+TEST(TncStart, InitFilesComeFromInitDirAndOnlyRegularFilesAreRead) {
+    HostRig rig;
+    rig.configure(1, 2);
+    const auto initDir = rig.dir.path() / "init";
+    std::filesystem::create_directory(initDir);
+    // A FIFO under the init file's name. Held open here and filled, so that
+    // reading it would not block but would take its lines.
+    ASSERT_EQ(::mkfifo((initDir / "tnc1.ini").c_str(), 0600), 0);
+    const int fifo = ::open((initDir / "tnc1.ini").c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(fifo, 0);
+    std::string lines;
+    while (lines.size() < 9000) lines += "Y from a fifo\r\n";
+    ASSERT_EQ(::write(fifo, lines.data(), lines.size()), static_cast<ssize_t>(lines.size()));
+    writeFile(initDir / "tnc1.exi", "Y exit\r\n");
+    writeFile(rig.dir.path() / "tnc1.exi", "Y exit from the program dir\r\n");
+    rig.profile.writeString("Frame", "InitDir", " " + initDir.string() + " ");
+    rig.create();
+    ASSERT_TRUE(rig.host->tnc(1)->isOpen());
+    EXPECT_FALSE(contains(rig.state->commands(), "Y from a fifo"));
+
+    rig.host->tnc(1)->stop();
+    const auto cmds = rig.state->commands();
+    EXPECT_TRUE(contains(cmds, "Y exit"));
+    EXPECT_FALSE(contains(cmds, "Y exit from the program dir"));
+    ::close(fifo);
 }
 
 TEST(TncStart, MissingPortIsReportedOnceAndNotRetriedNextTime) {

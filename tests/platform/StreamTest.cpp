@@ -8,7 +8,13 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <net/if.h>
+#include <poll.h>
+#include <sched.h>
+#include <sys/ioctl.h>
 #include <chrono>
+#include <cstring>
+#include <fstream>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <pty.h>
@@ -292,6 +298,98 @@ TEST_F(TcpTest, BytesWrittenWhileConnectingArriveFirst)
     EXPECT_EQ(readFd(peer_, 2), "\x11\x18");
     ASSERT_EQ(s->write(bytes("JHOST1\r")), 7);
     EXPECT_EQ(readFd(peer_, 7), "JHOST1\r");
+}
+
+// A network of its own for the calling thread (and the threads it starts),
+// with its loopback up and the smallest TCP send buffer, so that a peer
+// that does not read stalls the sender as soon as its window is full. Needs CAP_SYS_ADMIN; the
+// reason when it cannot be had.
+std::string smallSendBufferNetwork()
+{
+    if (::unshare(CLONE_NEWNET) != 0)
+        return std::string("no network namespace: ") + std::strerror(errno);
+    const int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ifreq ifr{};
+    std::strcpy(ifr.ifr_name, "lo");
+    const bool up = s >= 0 && ::ioctl(s, SIOCGIFFLAGS, &ifr) == 0
+                    && (ifr.ifr_flags |= IFF_UP, ::ioctl(s, SIOCSIFFLAGS, &ifr) == 0);
+    if (s >= 0)
+        ::close(s);
+    if (!up)
+        return "loopback stays down";
+    std::ofstream wmem("/proc/sys/net/ipv4/tcp_wmem");
+    wmem << "1 1 1\n";
+    wmem.close();
+    return wmem ? "" : "tcp_wmem not writable";
+}
+
+// Everything the peer gets until it has n bytes or stays silent for 5 s.
+std::string drain(int fd, std::size_t n)
+{
+    std::string out;
+    char buf[4096];
+    pollfd p{fd, POLLIN, 0};
+    while (out.size() < n && ::poll(&p, 1, 5000) > 0) {
+        const ssize_t got = ::read(fd, buf, sizeof buf);
+        if (got <= 0)
+            break;
+        out.append(buf, static_cast<std::size_t>(got));
+    }
+    return out;
+}
+
+// The host's start sequence goes out while the connection is still being
+// made; the peer is slow to take it. A write meanwhile is only a copy: it
+// returns while the early bytes are still on their way, and nothing is lost.
+// The listener's queue is full at first (the connect waits for a SYN
+// retransmission), so the first bytes are surely written early.
+TEST(TcpEarlySend, AWriteWhileTheEarlyBytesGoOutIsOnlyACopy)
+{
+    std::string skipped;
+    std::thread([&] {
+        skipped = smallSendBufferNetwork();
+        if (!skipped.empty())
+            return;
+        const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        ASSERT_GE(listener, 0);
+        const int tiny = 1;
+        ::setsockopt(listener, SOL_SOCKET, SO_RCVBUF, &tiny, sizeof tiny);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof addr;
+        ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+        ASSERT_EQ(::listen(listener, 0), 0);
+        ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len), 0);
+        const int filler = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        ASSERT_EQ(::connect(filler, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+
+        auto s = openTcpStream("127.0.0.1", ntohs(addr.sin_port), nullptr);
+        ASSERT_TRUE(s);
+        std::string early;
+        for (int i = 0; early.size() < 4096; ++i)
+            early += static_cast<char>('A' + i % 26);
+        ASSERT_EQ(s->write(bytes(early)), 4096);
+        ::close(::accept(listener, nullptr, nullptr));  // room in the queue: the connect goes through
+        ::close(filler);
+
+        pollfd l{listener, POLLIN, 0};
+        ASSERT_EQ(::poll(&l, 1, 10'000), 1) << "the stream never connected";
+        const int peer = ::accept(listener, nullptr, nullptr);
+        ASSERT_GE(peer, 0);
+        pollfd p{peer, POLLIN, 0};
+        ASSERT_EQ(::poll(&p, 1, 10'000), 1) << "the early bytes never started";
+        // The sender is stuck on a full buffer now; the peer reads nothing
+        // until the next write has returned.
+        EXPECT_EQ(s->write(bytes("JHOST1\r")), 7);
+        const std::string got = drain(peer, early.size() + 7);
+        EXPECT_EQ(got.size(), early.size() + 7);
+        EXPECT_TRUE(got == early + "JHOST1\r") << "bytes lost or out of order";
+        ::close(peer);
+        ::close(listener);
+    }).join();
+    if (!skipped.empty())
+        GTEST_SKIP() << skipped;
 }
 
 TEST_F(TcpTest, ImpossibleAddressesGiveErrorText)
