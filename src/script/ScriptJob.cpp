@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "channel/TncChannel.h"
+#include "platform/Programs.h"
 #include "hostmode/Tnc.h"
 #include "platform/Profile.h"
 #include "platform/Text.h"
