@@ -111,6 +111,7 @@ TEST(ReceiveFolders, TheRunAreaMustStayApartFromWhereStationsWrite) {
     f.profile.writeString("frame", "BinReadFileDir", run.string());
     EXPECT_TRUE(f.folders.runAreaIsSafe());
     EXPECT_EQ(f.folders.directoryFor("BinReadFileDir"), fs::canonical(f.dir.path()) / "received");
+    f.profile.writeString("frame", "BinReadFileDir", inbox.string());
     f.profile.writeString("frame", "RunDir", f.sub("inbox/tools").string());
     EXPECT_FALSE(f.folders.runAreaIsSafe()) << "inside a receive directory";
     EXPECT_NE(f.logText().find("//DOS is off until they are apart"), std::string::npos) << f.logText();
