@@ -177,6 +177,39 @@ TEST_F(FileCommands, DeliveredFilesAreNewPlainNamesInTheCurrentDirectory) {
     EXPECT_FALSE(exists("other.bin"));
 }
 
+// An area that reaches into Norva's own directories: a station may look,
+// but nothing it sends lands where Norva reads settings, texts or programs,
+// and names of Norva's own kinds near them are stored under safe names.
+TEST_F(FileCommands, UploadsNeverLandAmongNorvasOwnFilesOrInTheRunArea) {
+    const std::string cannotOpen = "\rKann gewuenschte Datei nicht oeffnen.\r" + prompt();
+    const fs::path texts = r.area.path() / "texts";
+    const fs::path tools = r.area.path() / "tools";
+    fs::create_directory(texts);
+    fs::create_directory(tools);
+    r.rig.profile.writeString("frame", "HelpDir", texts.string());
+    r.rig.profile.writeString("frame", "RunDir", tools.string());
+    for (const char* dir : {"texts", "tools"}) {
+        say(std::string("//cd ") + dir);
+        for (const char* name : {"norvaem.hlp", "evil.sh", "notes.txt", "tnc1.ini"}) {
+            EXPECT_EQ(say(std::string("//sbin ") + name), cannotOpen) << dir << "/" << name;
+            EXPECT_EQ(say(std::string("//send ") + name), cannotOpen) << dir << "/" << name;
+        }
+        EXPECT_TRUE(fs::is_empty(r.area.path() / dir)) << dir;
+        say("//cd ..");
+    }
+    EXPECT_TRUE(r.transfers.calls.empty());
+    EXPECT_NE(r.rig.dir.read("system.log").find("Received file evil.sh refused: "), std::string::npos);
+
+    // The area itself lies next to our files here, so our kinds get a safe name.
+    r.rig.profile.writeString("frame", "StationDir", (r.area.path() / "Sub").string());
+    say("//cd sub");
+    EXPECT_EQ(say("//sb DL1ABC.stn"), cannotOpen) << "the station directory is one of ours";
+    say("//cd ..");
+    EXPECT_EQ(say("//send visit.scr"), "\rGeben Sie bitte den Text ein. Textende mit ***end auf neuer Zeile.\r");
+    ASSERT_EQ(r.transfers.calls.size(), 1u);
+    EXPECT_EQ(r.transfers.calls[0].arg, a + "/visit.scr.rcv");
+}
+
 TEST_F(FileCommands, MakeAndRemoveDirectoriesOnlyHereAndOnlyEmpty) {
     EXPECT_EQ(say("//md New"), "\rDirectory /New created.\r" + prompt());
     EXPECT_TRUE(fs::is_directory(r.area.path() / "New"));

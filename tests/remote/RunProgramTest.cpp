@@ -70,6 +70,24 @@ protected:
     const std::string started = "\rProgramm gestartet. Bitte warten...\r\r";
 };
 
+// A run area that stations can write into would run what they upload.
+TEST_F(RunProgram, IsOffWhileTheRunAreaOverlapsWhereStationsWrite) {
+    const std::string off = "\rSystem ist nicht fuer Remotebetrieb konfiguriert.\r";
+    const fs::path remote = r.area.path();
+    for (const fs::path& run : {remote, remote / "bin"}) {
+        fs::create_directories(run);
+        r.rig.profile.writeString("frame", "RunDir", run.string());
+        r.area.write("evil.sh", "#!/bin/sh\necho planted\n");
+        ::chmod((remote / "evil.sh").c_str(), 0755);
+        const std::string reply = say("//dos evil.sh");
+        EXPECT_TRUE(reply.starts_with(off)) << run << ": " << reply;
+    }
+    r.rig.profile.writeString("frame", "RunDir", r.run.path().string());
+    EXPECT_TRUE(say("//dos args.sh x").starts_with("\rProgramm gestartet."));
+    EXPECT_TRUE(runToEnd());
+    EXPECT_NE(r.rig.dir.read("system.log").find("//DOS is off until they are apart"), std::string::npos);
+}
+
 TEST_F(RunProgram, ArgumentsAreAnArgvNotAShellLine) {
     EXPECT_EQ(say("//dos ARGS ls;id $(id) `id` 'a b'"), started);
     ASSERT_NE(r.ch().job(JobSlot::Send), nullptr);
