@@ -51,7 +51,7 @@ ChildProcess::Launch decoderLaunch(const std::filesystem::path& programDir, cons
 }
 
 bool decoderPresent(const std::filesystem::path& programDir) {
-    return static_cast<bool>(openRegularFile(decoderScript(programDir), Links::Refuse));
+    return static_cast<bool>(openRegularFile(decoderScript(programDir)));
 }
 
 DecodeResult runDecoder(const std::filesystem::path& programDir, const std::filesystem::path& part,

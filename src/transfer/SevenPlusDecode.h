@@ -23,7 +23,7 @@ std::filesystem::path decoderScript(const std::filesystem::path& programDir);
 // Written (mode 0755) when it does not exist: at start-up only, never while
 // files arrive. False with *error when it cannot be written.
 bool ensureDecoderScript(const std::filesystem::path& programDir, std::string* error);
-// The script is there as a regular file (not a link, FIFO or device).
+// The script is there as a regular file (not a FIFO or device).
 bool decoderPresent(const std::filesystem::path& programDir);
 // How the decoder is started for a part, in the extraction directory.
 ChildProcess::Launch decoderLaunch(const std::filesystem::path& programDir, const std::filesystem::path& part,

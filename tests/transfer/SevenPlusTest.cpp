@@ -133,6 +133,24 @@ TEST_F(SevenPlus, APartThatNeverEndsIsKeptAsIncomplete) {
 namespace norva::test {
 namespace {
 
+// A stop line may name anything; near Norva's own files our kinds get a
+// safe name, and a receive directory that is one of ours gives way.
+TEST_F(SevenPlus, AStopLineNamingOneOfOurFilesNeverPlantsIt) {
+    arrive(kStart + kBody);
+    receive(" stop_7+. (7PLUSE.SH/01-0000)\r\n");
+    ch->tick();
+    EXPECT_TRUE(exists("7plus/7PLUSE.SH.rcv"));
+    EXPECT_FALSE(exists("7plus/7PLUSE.SH"));
+
+    rig.profile.writeString("frame", "7PlusRxDir", rig.dir.path().string());
+    arrive(kStart + kBody);
+    receive(" stop_7+. (EXEC.MNU/01-0000)\r\n");
+    ch->tick();
+    EXPECT_FALSE(exists("EXEC.MNU"));
+    EXPECT_FALSE(exists("7pluse.sh")) << "no decoder script appears while parts arrive";
+    EXPECT_EQ(file("received/EXEC.MNU.rcv"), kStart + kBody + " stop_7+. (EXEC.MNU/01-0000)\r\n");
+}
+
 TEST(SevenPlusDecoder, ScriptGetsDirNameAndExtensionQuotedInTheExtractionDirectory) {
     TempDir dir;
     std::filesystem::create_directories(dir.path() / "rx dir");
@@ -157,6 +175,14 @@ TEST(SevenPlusDecoder, AMissingScriptIsWrittenOnceAndAHungDecoderIsEnded) {
     const DecodeResult r = runDecoder(dir.path(), dir.path() / "x.p01", dir.path(), 200);
     EXPECT_TRUE(r.started);
     EXPECT_TRUE(r.timedOut);
+
+    // Decoding never writes the script: a missing one is said, not made.
+    std::filesystem::remove(dir.path() / "7pluse.sh");
+    const DecodeResult missing = runDecoder(dir.path(), dir.path() / "x.p01", dir.path(), 200);
+    EXPECT_FALSE(missing.started);
+    EXPECT_TRUE(missing.output.starts_with("Kann 7Plus.exe nicht finden.")) << missing.output;
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "7pluse.sh"));
+    EXPECT_TRUE(decoderLaunch("rel", "p/x.p01", "out").argv[1].starts_with("/")) << "run by its absolute path";
 }
 
 }  // namespace
