@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 // Norva
+#include "platform/FileNames.h"
 #include "platform/Profile.h"
 #include "platform/Text.h"
 
@@ -18,7 +19,6 @@ namespace {
 
 constexpr std::string_view kFrame = "Frame";
 constexpr std::string_view kFont = "Font";
-constexpr std::string_view kDirSection = "frame";
 constexpr std::string_view kDocuments = "TncDocuments";
 constexpr std::string_view kSoundSection = "SoundEvent";
 constexpr int kSlots = 105;
@@ -364,10 +364,7 @@ std::string_view dirKeyNameByIndex(int index) {
 
 std::string directoryOf(const Profile& profile, const fs::path& programDir, DirKey key,
                         bool trailingSlash) {
-    std::string dir = cut(profile.getString(kDirSection, dirKeyName(key)), kTextMax);
-    dir = std::string(trim(dir));
-    if (dir.empty())
-        dir = programDir.string();
+    std::string dir = frameDirectory(profile, dirKeyName(key), programDir).string();
     while (dir.size() > 1 && dir.back() == '/')
         dir.pop_back();
     if (trailingSlash && dir.back() != '/')

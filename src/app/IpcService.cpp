@@ -24,8 +24,13 @@ IpcService::IpcService(ChannelContext& ctx, const std::string& busAddress,
     const std::string name = ctx_.profile.getString("Frame", "MyName", "norva");
     DdeService::Created created =
         DdeService::create(*opened.bus, name, [this, name](DdeService::NameState state) {
+            // "on" only once the name is ours: before that no program can reach us.
+            if (state == DdeService::NameState::Owned && service_)
+                ctx_.log.event("IPC service on: " + service_->busName() + "\r\n");
             if (state == DdeService::NameState::Taken)
                 ctx_.log.event("IPC service: the name of \"" + name + "\" is taken by another program\r\n");
+            if (state == DdeService::NameState::Failed)
+                ctx_.log.event("IPC service off: the bus refused the name of \"" + name + "\"\r\n");
         });
     if (!created.service) {
         ctx_.log.event("IPC service off: " + created.error + "\r\n");
@@ -37,7 +42,6 @@ IpcService::IpcService(ChannelContext& ctx, const std::string& busAddress,
     links_ = std::make_unique<BusLinkTransport>(*client_);
     openTopic_ = std::make_unique<OpenFileTopic>(std::move(openFile));
     service_->registerTopic(kOpenFileTopic, *openTopic_);
-    ctx_.log.event("IPC service on: " + service_->busName() + "\r\n");
 }
 
 IpcService::~IpcService() {

@@ -1,7 +1,8 @@
 // User menu files and what choosing an entry does on a channel.
 #include "app/UserMenus.h"
 
-#include <fstream>
+#include "platform/Files.h"
+
 #include <iterator>
 
 #include "channel/TncChannel.h"
@@ -39,12 +40,10 @@ std::string cut(std::string_view s, std::size_t lineNo, std::string_view what, U
 }
 
 std::string readAtMost(const std::filesystem::path& path, std::size_t limit, bool* exists) {
-    std::ifstream in(path, std::ios::binary);
-    *exists = static_cast<bool>(in);
-    std::string text(limit, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(limit));
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    return text;
+    // A FIFO or device named like a menu file is no menu and never waited on.
+    std::optional<std::string> text = readRegularFile(path, limit);
+    *exists = text.has_value();
+    return text ? std::move(*text) : std::string();
 }
 
 }  // namespace
@@ -106,10 +105,9 @@ bool readMenuFileForEdit(const std::filesystem::path& path, std::string* text, s
 }
 
 bool writeMenuFile(const std::filesystem::path& path, std::string_view text, std::string* error) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(text.data(), static_cast<std::streamsize>(std::min(text.size(), kMenuFileLimit)));
-    out.close();
-    if (out) return true;
+    // Whole or not at all: a crash while saving never leaves half a menu.
+    const std::string_view kept = text.substr(0, std::min(text.size(), kMenuFileLimit));
+    if (writeFileAtomic(path, kept, existingMode(path, 0644))) return true;
     if (error) *error = path.string() + " kann nicht geschrieben werden.";
     return false;
 }

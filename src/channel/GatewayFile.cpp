@@ -2,16 +2,13 @@
 // regular file, and the piecewise send to the user.
 #include "channel/GatewayFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <vector>
 
 #include "channel/RemotePrompt.h"
 #include "channel/TncChannel.h"
 #include "platform/Profile.h"
+#include "platform/Files.h"
 #include "platform/Text.h"
 
 namespace norva {
@@ -20,34 +17,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Reads at most limit bytes of a regular file; never waits on a pipe or device.
-std::optional<std::string> readRegular(const fs::path& path, std::size_t limit) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-    std::string text;
-    char buf[4096];
-    while (text.size() < limit) {
-        const ssize_t n = ::read(fd, buf, std::min(sizeof buf, limit - text.size()));
-        if (n < 0) return std::nullopt;
-        if (n == 0) break;
-        text.append(buf, static_cast<std::size_t>(n));
-    }
-    return text;
-}
-
 }  // namespace
 
 std::unique_ptr<CGatewayLink::FileSender> CGatewayLink::FileSender::open(CTncChannel& home, const fs::path& dir,
                                                                           std::string_view name) {
     const auto path = findIgnoringCase(dir, name);
     if (!path) return nullptr;
-    auto text = readRegular(*path, kFileLimit);
+    auto text = readRegularFile(*path, kFileLimit);
     if (!text) return nullptr;
     return std::unique_ptr<FileSender>(new FileSender(home, std::move(*text)));
 }

@@ -9,6 +9,7 @@
 #include "channel/ChannelRegistry.h"
 #include "hostmode/HostContext.h"
 #include "hostmode/Tnc.h"
+#include "platform/FileNames.h"
 #include "platform/Profile.h"
 #include "platform/ProgramDir.h"
 #include "platform/SystemLog.h"
@@ -20,8 +21,7 @@ namespace norva {
 namespace {
 
 std::string remoteDirOf(const HostContext& ctx) {
-    std::string dir = ctx.profile.getString("frame", "RemoteDir", "");
-    if (trim(dir).empty()) dir = ctx.programDir.string();
+    std::string dir = frameDirectory(ctx.profile, "RemoteDir", ctx.programDir).string();
     if (dir.empty() || dir.back() != '/') dir += '/';
     return dir;
 }

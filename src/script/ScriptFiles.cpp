@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <fstream>
 #include <iterator>
 #include <system_error>
 #include <vector>
@@ -14,6 +13,7 @@
 #include "channel/TncChannel.h"
 #include "hostmode/Tnc.h"
 #include "platform/FileNames.h"
+#include "platform/Files.h"
 #include "platform/Text.h"
 #include "platform/UiPort.h"
 #include "script/ScriptJob.h"
@@ -26,14 +26,7 @@ namespace {
 constexpr std::string_view kErrFileNotFound = "Datei nicht gefunden: ";
 
 std::optional<std::string> readHead(const std::filesystem::path& path) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string bytes(kScriptMaxBytes, '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-    return bytes;
+    return readRegularFile(path, kScriptMaxBytes);
 }
 
 std::filesystem::path canonicalOr(const std::filesystem::path& p) {
