@@ -148,6 +148,15 @@ void Engine::serve(IpcService& ipc, std::int64_t waitMs) {
     if (count == 2 && (pfds[1].revents != 0 || ipc.timeoutMs() == 0)) ipc.process();
 }
 
+void Engine::reapPrograms() {
+    // Programs that scripts left running: ended ones are collected about once
+    // a second, never waited for.
+    const std::int64_t now = ctx_.clock.monotonicMs();
+    if (now - lastReapMs_ < kReapIntervalMs) return;
+    lastReapMs_ = now;
+    ctx_.programs.reap();
+}
+
 void Engine::run() {
     services_ = std::make_unique<StationServices>(ctx_, config_.busAddress);
     IpcService& ipc = services_->ipc();
@@ -167,6 +176,7 @@ void Engine::run() {
             // must not make the following step due at once.
             const int interval = runTick();
             nextTick = clock.monotonicMs() + interval;
+            reapPrograms();
         }
         serve(ipc, nextTick - clock.monotonicMs());
     }

@@ -98,6 +98,9 @@ private:
     // and serves the bus when it has something.
     void serve(IpcService& ipc, std::int64_t waitMs);
     void wake();
+    void reapPrograms();
+    static constexpr std::int64_t kReapIntervalMs = 1000;
+    std::int64_t lastReapMs_ = 0;
 
     EngineConfig config_;
     SystemLog log_;

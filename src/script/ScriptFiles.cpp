@@ -186,8 +186,8 @@ void CScriptJob::call(const ScriptLine& line) {
 // The program's name is looked up in the program directory (ignoring case)
 // and then on the PATH; its arguments are split at blanks and handed over
 // as they are, without a shell. The program outlives the script; the
-// engine never waits for it (ended ones are reaped as the script goes on
-// and at the next start), and it inherits none of the engine's descriptors.
+// engine never waits for it (its loop collects ended ones), and it
+// inherits none of the engine's descriptors.
 void CScriptJob::run(const std::string& commandLine) {
     std::vector<std::string> args;
     for (std::string_view word : splitBlanks(commandLine)) args.emplace_back(word);

@@ -6,7 +6,6 @@
 #include <utility>
 
 #include "channel/TncChannel.h"
-#include "platform/Programs.h"
 #include "hostmode/Tnc.h"
 #include "platform/Profile.h"
 #include "platform/Text.h"
@@ -84,7 +83,6 @@ void CScriptJob::fail(int line, std::string_view message) {
 
 int CScriptJob::tick() {
     if (state_ == State::Ended) return 0;
-    programs().reap();  // programs RUN started that have ended leave no zombie
     if (child_) {
         // While a called script runs, this one does nothing, not even its stop text.
         if (child_->tick() == 0) {
