@@ -142,8 +142,12 @@ void PasswordDialog::writeFailed() {
                          "Die Passwortdatei kann nicht geschrieben werden: " + qs(target_.file.string()));
 }
 
-static bool writeStationCalls(const PasswordTarget& t) {
-    return writePasswordKey(t.file, "DestCall", t.call) && writePasswordKey(t.file, "AliasDestCall", t.alias);
+// What a node dialog stores on OK, in one rewrite of the password file.
+static bool writeNodeDialog(const PasswordTarget& t, const std::string& password, const std::string& sysopCommand) {
+    return writePasswordKeys(t.file, {{"Password", password},
+                                      {"SysopCommand", sysopCommand},
+                                      {"DestCall", t.call},
+                                      {"AliasDestCall", t.alias}});
 }
 
 // ------------------------------------------------------------ TheNet, Norva
@@ -171,7 +175,7 @@ void TheNetPasswordDialog::accept() {
     const std::string password = password_->text().toStdString();
     if (!confirmLongSecret(this, password_))
         return;
-    if (!writeNodePassword(target_.file, password, sysop_->text().toStdString()) || !writeStationCalls(target_)) {
+    if (!writeNodeDialog(target_, password, sysop_->text().toStdString())) {
         writeFailed();
         return;
     }
@@ -195,8 +199,7 @@ FlexNetPasswordDialog::FlexNetPasswordDialog(PasswordTarget target, QWidget* par
 }
 
 void FlexNetPasswordDialog::accept() {
-    if (!writeNodePassword(target_.file, password_->text().toStdString(), sysop_->text().toStdString()) ||
-        !writeStationCalls(target_)) {
+    if (!writeNodeDialog(target_, password_->text().toStdString(), sysop_->text().toStdString())) {
         writeFailed();
         return;
     }

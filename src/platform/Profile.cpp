@@ -64,7 +64,7 @@ bool validKeyName(std::string_view key)
 
 }  // namespace
 
-Profile::Profile(fs::path file) : path_(std::move(file)) {}
+Profile::Profile(fs::path file, Links links) : path_(std::move(file)), links_(links) {}
 
 Profile::Stamp Profile::statFile(const fs::path& path)
 {
@@ -100,7 +100,7 @@ void Profile::loadIfChanged() const
     }
     // One byte over the limit tells a file too large to hold from one that
     // just fits: a cut file must never be written back.
-    std::optional<std::string> read = readRegularFile(path_, kMaxBytes + 1);
+    std::optional<std::string> read = readRegularFile(path_, kMaxBytes + 1, links_);
     readable_ = read && read->size() <= kMaxBytes;
     std::string content = readable_ ? std::move(*read) : std::string();
 
@@ -191,7 +191,7 @@ bool Profile::store(const std::vector<std::string>& texts)
     // A private profile holds secrets: whatever mode the old file had, the
     // new one is readable by its owner only.
     const mode_t mode = private_ ? (existingMode(path_, 0600) & 0700) | 0600 : existingMode(path_, 0644);
-    return writeFileAtomic(path_, content, mode);
+    return writeFileAtomic(path_, content, mode, links_);
 }
 
 bool Profile::commit(std::vector<std::string> texts)

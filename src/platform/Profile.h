@@ -16,11 +16,16 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/Files.h"
+
 namespace norva {
 
 class Profile {
 public:
-    explicit Profile(std::filesystem::path file);
+    // links: Refuse for files whose names come from the air or from
+    // callsigns: a symbolic link at the name is then neither read nor
+    // written through (a swap after the caller's check changes nothing).
+    explicit Profile(std::filesystem::path file, Links links = Links::Follow);
 
     const std::filesystem::path& path() const { return path_; }
 
@@ -130,6 +135,7 @@ private:
     // Open batches per thread (few threads write: a short list).
     std::vector<std::pair<std::thread::id, int>> batches_;
     bool private_ = false;
+    Links links_ = Links::Follow;
     bool unsaved_ = false;          // lines_ holds writes the disk has not seen yet
     bool failureReported_ = false;
     std::function<void(const std::string&)> report_;

@@ -16,7 +16,7 @@ constexpr std::size_t kKeyListLimit = 65520;
 
 }  // namespace
 
-AliasList::AliasList(std::filesystem::path file) : profile_(std::move(file)) {}
+AliasList::AliasList(std::filesystem::path file) : profile_(std::move(file), Links::Refuse) {}
 
 bool AliasList::usable() const { return checkSmallFile(path(), kFileLimit) != SmallFile::Refused; }
 

@@ -58,7 +58,7 @@ ConnectPathResult buildConnectPath(const StationPaths& paths, std::string_view d
         if (!stn) return failed(4, current);
         // A refused file (link, FIFO, device, oversized) reads as a missing one.
         if (checkSmallFile(*stn) == SmallFile::Refused) return failed(1, current);
-        const Profile p(*stn);
+        const Profile p(*stn, Links::Refuse);
         const std::string command = toLower(trim(cut(p.getString(kStationSection, "ConnectCommand", ""), 80)));
         if (command.empty()) return failed(1, current);
         if (!usableCommand(command)) return failed(4, current);

@@ -76,7 +76,7 @@ std::string crlfLines(std::string_view text) {
 PasswordSettings readPasswordFile(const fs::path& file) {
     PasswordSettings s;
     if (checkSmallFile(file) == SmallFile::Refused) return s;
-    const Profile pwd(file);
+    const Profile pwd(file, Links::Refuse);
     auto get = [&pwd](std::string_view key, std::string_view def) {
         return cut(pwd.getString(kSection, key, def), kPasswordValueLimit);
     };
@@ -118,7 +118,7 @@ bool writePasswordKeys(const fs::path& file, std::initializer_list<std::pair<std
     if (state == SmallFile::Refused) return false;
     if (state == SmallFile::Regular && !keepPrivate(file)) return false;
     // A private profile creates the file 0600 and keeps it so on the rewrite.
-    Profile pwd(file);
+    Profile pwd(file, Links::Refuse);
     pwd.setPrivate(true);
     Profile::Batch batch(pwd);
     bool written = true;

@@ -26,7 +26,7 @@ std::string fileStem(const fs::path& p) { return p.stem().string(); }
 std::optional<fs::path> fileWithCall(const StationPaths& paths, std::string_view call) {
     const auto stn = paths.stationFile(call);
     if (!stn || checkSmallFile(*stn) != SmallFile::Regular) return std::nullopt;
-    const Profile p(*stn);
+    const Profile p(*stn, Links::Refuse);
     if (readValue(p, "DestCall").empty()) return std::nullopt;
     return stn;
 }
@@ -55,7 +55,7 @@ std::string boundedValue(std::string_view value, std::size_t limit) {
 StationRecord readStationFile(const fs::path& stn) {
     StationRecord r;
     if (checkSmallFile(stn) == SmallFile::Refused) return r;
-    const Profile p(stn);
+    const Profile p(stn, Links::Refuse);
     r.call = readValue(p, "DestCall");
     r.alias = readValue(p, "AliasDestCall");
     r.qth = readValue(p, "Qth");
@@ -75,7 +75,7 @@ StationRecord readStationFile(const fs::path& stn) {
 
 std::string readPasswordMode(const fs::path& pwd) {
     if (checkSmallFile(pwd) == SmallFile::Refused) return std::string(kNoPassword);
-    const Profile p(pwd);
+    const Profile p(pwd, Links::Refuse);
     return readValue(p, "StationMode", kNoPassword);
 }
 
@@ -144,7 +144,7 @@ StationResult saveStation(const StationPaths& paths, const StationRecord& record
         if (checkSmallFile(file) == SmallFile::Refused) return StationResult::failure(refusedFileMessage(file));
     }
 
-    Profile p(*stn);
+    Profile p(*stn, Links::Refuse);
     Profile::Batch batch(p);
     const std::pair<std::string_view, const std::string*> keys[] = {
         {"DestCall", &call},          {"AliasDestCall", &record.alias},
@@ -163,7 +163,7 @@ StationResult saveStation(const StationPaths& paths, const StationRecord& record
     const bool exists = checkSmallFile(*pwd) != SmallFile::Missing;
     if (exists && !securePasswordFile(*pwd))
         return StationResult::failure("Die Passwortdatei kann nicht angelegt werden: " + pwd->string());
-    Profile pw(*pwd);
+    Profile pw(*pwd, Links::Refuse);
     pw.setPrivate(true);
     const std::string mode = boundedValue(record.passwordMode);
     if (!pw.writeString(kStationSection, "StationMode", mode.empty() ? kNoPassword : mode))
@@ -176,7 +176,7 @@ StationResult setDisplayOnOpen(const StationPaths& paths, std::string_view call,
     const auto stn = paths.stationFile(withoutWildcard(c));
     if (!stn) return StationResult::failure(c.empty() ? std::string(kNoCallMessage) : notACallsignMessage(c));
     if (checkSmallFile(*stn) == SmallFile::Refused) return StationResult::failure(refusedFileMessage(*stn));
-    Profile p(*stn);
+    Profile p(*stn, Links::Refuse);
     if (!p.writeString(kStationSection, "DisplayOnOpen", on ? "1" : "0"))
         return StationResult::failure("Die Stationsdatei kann nicht geschrieben werden: " + stn->string());
     return {};

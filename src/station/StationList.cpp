@@ -122,7 +122,7 @@ StationOpen readOpenInfo(const fs::path& stn) {
         out.message = "Die Datei " + stn.filename().string() + " ist zu gross für eine Stationsdatei.";
         return out;
     }
-    const Profile p(stn);
+    const Profile p(stn, Links::Refuse);
     out.destCall = toUpper(boundedValue(p.getString(kStationSection, "DestCall", ""), 260));
     out.displayOnOpen = p.getInt(kStationSection, "DisplayOnOpen", 1) != 0;
     out.tnc = p.getInt(kStationSection, "Tnc", 1);

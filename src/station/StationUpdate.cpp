@@ -74,7 +74,7 @@ StationResult StationUpdate::update(const ConnectFacts& f) {
     if (checkSmallFile(*stn) == SmallFile::Refused) return StationResult::failure(refusedFileMessage(*stn));
 
     // Every key of the update reaches the disk in one rewrite.
-    Profile p(*stn);
+    Profile p(*stn, Links::Refuse);
     const std::string modified = toUpper(cut(p.getString(kStationSection, "Modified", ""), 10));
     Profile::Batch batch(p);
     p.writeString(kStationSection, "DestCall", dest);

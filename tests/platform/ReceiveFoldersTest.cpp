@@ -138,5 +138,28 @@ TEST(PrivateProfile, IsCreatedForItsOwnerOnlyAndKeptSoOnEveryRewrite) {
     EXPECT_EQ(secret.getString("frame", "MyName"), "x");
 }
 
+// Callsign files: a link put in a station file's place (after whatever
+// check the caller made) is neither read nor written through.
+TEST(LinkRefusingProfile, NeitherReadsNorWritesThroughALink) {
+    TempDir dir;
+    TempDir outside;
+    outside.write("target.ini", "[Station]\r\nSecret=outside\r\n");
+    fs::create_symlink(outside.path() / "target.ini", dir.path() / "DL1ABC.stn");
+    Profile followed(dir.path() / "DL1ABC.stn");
+    EXPECT_EQ(followed.getString("Station", "Secret"), "outside") << "settings files may be links";
+
+    Profile refused(dir.path() / "DL1ABC.stn", Links::Refuse);
+    EXPECT_EQ(refused.getString("Station", "Secret"), "");
+    EXPECT_FALSE(refused.writeString("Station", "Secret", "planted"));
+    EXPECT_EQ(outside.read("target.ini"), "[Station]\r\nSecret=outside\r\n");
+
+    // A name that is missing when read and a link when written: the link is replaced, not followed.
+    Profile late(dir.path() / "DB2XY.stn", Links::Refuse);
+    EXPECT_EQ(late.getString("Station", "Secret"), "");
+    fs::create_symlink(outside.path() / "target.ini", dir.path() / "DB2XY.stn");
+    late.writeString("Station", "Call", "DB2XY");
+    EXPECT_EQ(outside.read("target.ini"), "[Station]\r\nSecret=outside\r\n");
+}
+
 }  // namespace
 }  // namespace norva
