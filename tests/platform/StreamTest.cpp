@@ -389,7 +389,7 @@ TEST(TcpEarlySend, AWriteWhileTheEarlyBytesGoOutIsOnlyACopy)
         ::close(listener);
     }).join();
     if (!skipped.empty())
-        GTEST_SKIP() << skipped;
+        GTEST_SKIP() << "needs a network namespace of its own (root, CAP_SYS_ADMIN): " << skipped;
 }
 
 TEST_F(TcpTest, ImpossibleAddressesGiveErrorText)
