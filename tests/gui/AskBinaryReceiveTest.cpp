@@ -50,7 +50,7 @@ TEST_F(AskBinaryReceiveTest, AnUnusableNameOpensTheReceiveCommandAndAUsableOneDo
     receive("#BIN#4#|1234#$5A2B3C4D#KURZ.BIN\r");
     ASSERT_TRUE(waitFor([&] { return receiving(); }));
     // The reception has ticked, and whatever it asked of the GUI has been carried out.
-    ASSERT_TRUE(channelTicked(*session->engineLink(), kSlot));
+    ASSERT_TRUE(channelsPolled(*session->engineLink()));
     ASSERT_TRUE(uiCaughtUp(*session->engineLink(), *frame()));
     EXPECT_TRUE(asked.empty()) << "a usable name is received without asking";
     session->engineLink()->call([](CHostMode& hm) {

@@ -98,7 +98,7 @@ TEST_F(ScriptGuiTest, MenuStartsScriptThatWaitsOnItsBoxAndAsksBeforeStopping) {
     EXPECT_EQ(box->windowTitle(), "Norva");
     EXPECT_FALSE(box->isModal()) << "the program goes on while the box is open";
     // The script has had its ticks: one that went on would have sent the next line.
-    ASSERT_TRUE(channelTicked(*link(), kSlot));
+    ASSERT_TRUE(channelsPolled(*link()));
     EXPECT_EQ(air.on(kChannel).find("after box"), std::string::npos) << "the script waits for the box";
     box->button(QMessageBox::Ok)->click();
     ASSERT_TRUE(waitFor([&] { return air.on(kChannel).find("after box\r") != std::string::npos; }));
@@ -127,7 +127,7 @@ TEST_F(ScriptGuiTest, MenuStartsScriptThatWaitsOnItsBoxAndAsksBeforeStopping) {
     answer = writeScript("bad.scr", "never sent\r\n**WAITFOR\r\n");
     EXPECT_EQ(frame()->scripts().startOrStop(kSlot), ScriptOutcome::Refused);
     EXPECT_FALSE(scriptRuns());
-    ASSERT_TRUE(channelTicked(*link(), kSlot));
+    ASSERT_TRUE(channelsPolled(*link()));
     EXPECT_EQ(air.on(kChannel).size(), before);
 }
 

@@ -166,7 +166,7 @@ TEST_F(TransferGuiTest, HeldTextFilesWaitInTheWindowAndGoOutStampedWhenResumed) 
     EXPECT_EQ(cell(queue, 0, 5), "text");
     EXPECT_EQ(queue->headerItem()->text(1), "Restlänge:");
     // Held: nothing of it is on the air, however often the channel ticked.
-    ASSERT_TRUE(channelTicked(*link(), kSlot));
+    ASSERT_TRUE(channelsPolled(*link()));
     EXPECT_EQ(air.on(kChannel).find("Hallo"), std::string::npos);
 
     w->button("resume")->click();
@@ -291,7 +291,7 @@ TEST_F(TransferGuiTest, ABinaryReceptionIsListedWritesItsFileAndCanBeCancelled) 
     // What came stays on disk; later bytes are no longer written.
     receive("world");
     // The channel has fetched and handled what came.
-    ASSERT_TRUE(channelTicked(*link(), kSlot));
+    ASSERT_TRUE(channelsPolled(*link()));
     EXPECT_EQ(dir.read("in/empfang.bin"), "hello");
 }
 
@@ -366,7 +366,7 @@ TEST_F(TransferGuiTest, PasteAndSendSendsTheClipboardOnceAsked) {
         frame()->action("pasteAndSend")->trigger();
         EXPECT_EQ(seen, "Zwischenablage senden");
     }
-    ASSERT_TRUE(channelTicked(*link(), kSlot));
+    ASSERT_TRUE(channelsPolled(*link()));
     EXPECT_EQ(air.on(kChannel).find("Zeile eins"), std::string::npos);
     {
         Answerer ok(QMessageBox::Ok);

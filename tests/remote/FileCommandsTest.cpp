@@ -251,10 +251,10 @@ TEST_F(FileCommands, DrivesAreTheMountedFileSystems) {
 
     // The superuser's listing names the volume that holds the directory.
     r.ch().setSuperuser(true);
-    EXPECT_TRUE(say("//dir").starts_with("\r Label des Laufwerkes ist : /dev/sda1 - ext4\r Verzeichnis von  " + a +
+    EXPECT_TRUE(say("//dir data.bin").starts_with("\r Label des Laufwerkes ist : /dev/sda1 - ext4\r Verzeichnis von  " + a +
                                          "/\r\r"));
     r.setMounts("/dev/sda1 / ext4 rw 0 0\n/dev/sdc1 " + a + " xfs rw 0 0\n");
-    EXPECT_TRUE(say("//dir").starts_with("\r Label des Laufwerkes ist : /dev/sdc1 - xfs\r"));
+    EXPECT_TRUE(say("//dir data.bin").starts_with("\r Label des Laufwerkes ist : /dev/sdc1 - xfs\r"));
     EXPECT_EQ(say("//drive"), head + "   /  (/dev/sda1 - ext4)\r   " + a + "  (/dev/sdc1 - xfs)\r\r" + prompt());
 }
 
@@ -275,7 +275,7 @@ TEST_F(FileCommands, DrivesShowTheAreaWhenNoListedFileSystemHoldsIt) {
     // The superuser sees the area's real path; still no host device is named.
     r.ch().setSuperuser(true);
     EXPECT_EQ(say("//drive"), head + "   " + a + "  (Norva - Remote)\r\r" + prompt());
-    EXPECT_TRUE(say("//dir").starts_with("\r Label des Laufwerkes ist : No Volume"));
+    EXPECT_TRUE(say("//dir data.bin").starts_with("\r Label des Laufwerkes ist : No Volume"));
 }
 
 }  // namespace

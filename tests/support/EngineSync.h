@@ -1,25 +1,25 @@
 // Waits of the GUI tests on real events instead of fixed sleeps, for checks
-// that something did not happen: the engine has run what the GUI posted, the
-// GUI has taken in what the engine queued for it, a channel's jobs have
-// ticked. Each wait ends when the event has happened, however loaded the
-// machine is; a fault that would have shown by then shows in the assertion
-// that follows.
+// that something did not happen: the engine has run what the GUI posted,
+// the GUI has taken in what the engine queued for it, every channel has been
+// polled and its jobs have ticked. Each wait ends when the event has
+// happened, however loaded the machine is; a fault that would have shown by
+// then shows in the assertion that follows.
 #pragma once
 
-#include <atomic>
-#include <memory>
+#include <cstdint>
 #include <string>
+#include <utility>
 
 #include <QCoreApplication>
 #include <QMainWindow>
 #include <QStatusBar>
 #include <QTest>
 
-#include "channel/ChannelJob.h"
-#include "channel/TncChannel.h"
+#include "app/Engine.h"
 #include "gui/EngineLink.h"
 #include "hostmode/HostContext.h"
 #include "hostmode/HostMode.h"
+#include "hostmode/Tnc.h"
 #include "platform/UiPort.h"
 
 namespace norva::test {
@@ -31,36 +31,22 @@ inline void engineRoundTrip(EngineLink& link) {
     link.call([](CHostMode&) {});
 }
 
-// A job that ends after its n-th tick. A channel ticks its jobs one after
-// the other, so once the probe has ended every other job of the channel has
-// ticked at least n - 1 times since it was put there.
-class TickProbe : public CChannelJob {
-public:
-    TickProbe(int ticks, std::shared_ptr<std::atomic<bool>> done) : left_(ticks), done_(std::move(done)) {}
-    int tick() override {
-        if (--left_ > 0) return 1;
-        *done_ = true;
-        return 0;
-    }
-
-private:
-    int left_;
-    std::shared_ptr<std::atomic<bool>> done_;
-};
-
-// The channel of a slot has polled its TNC and ticked its jobs `ticks` more
-// times (what the GUI posted before included). The probe takes the companion
-// slot, which a station without the companion program leaves free; false
-// when it is taken, the channel does not exist or the probe never ended.
-inline bool channelTicked(EngineLink& link, int slot, int ticks = 6) {
+// The engine has polled every channel of every TNC `rounds` more times (what
+// the GUI posted before included). A poll step polls one channel (its jobs
+// tick first, then it fetches what the TNC holds for it) and the steps go
+// round the channels of one TNC, then of the next; a round is one step per
+// channel and one more per TNC. A disconnected channel fetches on every
+// fourth poll only, so the default leaves room for that twice over.
+inline bool channelsPolled(EngineLink& link, int rounds = 8) {
     QCoreApplication::processEvents();
-    auto done = std::make_shared<std::atomic<bool>>(false);
-    const bool placed = link.call([&link, slot, ticks, done](CHostMode&) {
-        CTncChannel* ch = link.channelOf(slot);
-        if (!ch || ch->job(JobSlot::CompanionHook)) return false;
-        return ch->setJob(JobSlot::CompanionHook, std::make_unique<TickProbe>(ticks, done));
+    const auto [start, round] = link.call([&link](CHostMode& hm) {
+        std::uint64_t steps = 0;
+        for (int n = 1; n <= kDummyTnc; ++n)
+            if (const CTnc* tnc = hm.tnc(n)) steps += static_cast<std::uint64_t>(tnc->channelCount()) + 1;
+        return std::pair{link.engine().steps(), steps};
     });
-    return placed && QTest::qWaitFor([&] { return done->load(); }, 10000);
+    const std::uint64_t target = start + static_cast<std::uint64_t>(rounds) * round;
+    return QTest::qWaitFor([&] { return link.engine().steps() >= target; }, 10000);
 }
 
 // The GUI has carried out everything the engine queued for it until now:
