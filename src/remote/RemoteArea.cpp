@@ -37,19 +37,30 @@ std::optional<fs::path> realInside(const fs::path& root, const fs::path& p) {
     return real;
 }
 
-MountInfo mountOf(const fs::path& p) {
-    MountInfo best;
-    std::unique_ptr<FILE, int (*)(FILE*)> table(setmntent("/proc/self/mounts", "r"), endmntent);
-    if (!table) return best;
-    const std::string path = p.string();
+std::vector<MountInfo> readMounts(const fs::path& table) {
+    std::vector<MountInfo> mounts;
+    std::unique_ptr<FILE, int (*)(FILE*)> file(setmntent(table.c_str(), "r"), endmntent);
+    if (!file) return mounts;
     mntent entry{};
     char buf[4096];
-    while (getmntent_r(table.get(), &entry, buf, sizeof buf)) {
-        const std::string dir = entry.mnt_dir;
+    while (getmntent_r(file.get(), &entry, buf, sizeof buf))
+        mounts.push_back({entry.mnt_dir, entry.mnt_fsname, entry.mnt_type});
+    return mounts;
+}
+
+MountInfo mountOf(const fs::path& p, const std::vector<MountInfo>& mounts) {
+    MountInfo best;
+    bool found = false;
+    const std::string path = p.string();
+    for (const MountInfo& m : mounts) {
+        const std::string& dir = m.mountPoint;
         const bool holds = path == dir || dir == "/" ||
                            (path.size() > dir.size() && path.compare(0, dir.size(), dir) == 0 &&
                             path[dir.size()] == '/');
-        if (holds && dir.size() >= best.mountPoint.size()) best = {dir, entry.mnt_fsname, entry.mnt_type};
+        if (holds && (!found || dir.size() >= best.mountPoint.size())) {
+            best = m;
+            found = true;
+        }
     }
     return best;
 }

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace norva {
 
@@ -30,12 +31,17 @@ std::optional<std::filesystem::path> configuredArea(const Profile& profile,
 std::optional<std::filesystem::path> realInside(const std::filesystem::path& root,
                                                 const std::filesystem::path& p);
 
-// The mount table entry that holds a path: (source, file system type).
+// A mount table entry: where, what (the device or source) and the file system type.
 struct MountInfo {
     std::string mountPoint;
     std::string source;
     std::string type;
 };
-MountInfo mountOf(const std::filesystem::path& p);
+// The entries of a table in the form of /proc/self/mounts, in its order; a
+// table that cannot be read has none (a chroot or a container may have no /proc).
+std::vector<MountInfo> readMounts(const std::filesystem::path& table);
+// The entry that holds a path (the last of the longest mount points above
+// it); an empty entry when none does.
+MountInfo mountOf(const std::filesystem::path& p, const std::vector<MountInfo>& mounts);
 
 }  // namespace norva

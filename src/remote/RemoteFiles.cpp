@@ -4,7 +4,6 @@
 // the remote area.
 #include <fcntl.h>
 #include <fnmatch.h>
-#include <mntent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -181,7 +180,7 @@ void RemoteServer::listDir(CTncChannel& ch, std::string_view argument) {
     if (pattern.empty()) pattern = "*.*";
     if (pattern.find('.') == std::string::npos) pattern += ".*";
 
-    const std::string volume = ch.superuser() ? volumeText(mountOf(dir)) : std::string(kAreaVolume);
+    const std::string volume = ch.superuser() ? volumeText(mountOf(dir, readMounts(options_.mountTable))) : std::string(kAreaVolume);
     std::string text = std::string(rt::kVolumeLabel) + volume + std::string(rt::kDirectoryOf) + " " +
                        slashEnded(shownPath(ch, dir)) + "\r\r";
     text = utf8ToOem(text);
@@ -208,17 +207,22 @@ void RemoteServer::listDir(CTncChannel& ch, std::string_view argument) {
 }
 
 void RemoteServer::listDrives(CTncChannel& ch) {
+    const std::vector<MountInfo> mounts = readMounts(options_.mountTable);
+    const auto root = areaRoot(ch);
+    const MountInfo areaMount = root ? mountOf(*root, mounts) : MountInfo{};
     std::string lines;
     int count = 0;
-    std::unique_ptr<FILE, int (*)(FILE*)> table(setmntent("/proc/self/mounts", "r"), endmntent);
-    mntent entry{};
-    char buf[4096];
-    while (table && count < 26 && getmntent_r(table.get(), &entry, buf, sizeof buf)) {
-        if (pseudoFileSystem(entry.mnt_type)) continue;
-        lines += "   " + std::string(entry.mnt_dir) + "  (" + volumeText({entry.mnt_dir, entry.mnt_fsname, entry.mnt_type}) +
-                 ")\r";
+    bool areaListed = false;
+    for (const MountInfo& m : mounts) {
+        if (count == 26) break;
+        if (pseudoFileSystem(m.type)) continue;
+        lines += "   " + m.mountPoint + "  (" + volumeText(m) + ")\r";
+        areaListed = areaListed || (!areaMount.mountPoint.empty() && m.mountPoint == areaMount.mountPoint);
         ++count;
     }
+    // A chroot or a container may show no mount table, or none that holds
+    // the area: the station still sees the file system it works on.
+    if (root && !areaListed) lines += "   " + shownPath(ch, *root) + "  (" + std::string(kAreaVolume) + ")\r";
     remoteReply(ch, "\r" + std::string(rt::kDrives) + "\r\r" + lines + "\r");
     sendRemotePrompt(ch);
 }

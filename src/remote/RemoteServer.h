@@ -32,6 +32,8 @@ public:
         std::size_t runOutputLimit = 64 * 1024;    // bytes of program output sent back
         std::int64_t ringLimitMs = 60'000;         // how long //RIng pages the operator
         std::int64_t ringIntervalMs = 5'000;
+        // The mount table //DRIVE lists and the superuser's //DIR names its volume from.
+        std::filesystem::path mountTable = "/proc/self/mounts";
     };
 
     RemoteServer(RemoteTransfers& transfers, RemoteGateway& gateway, RemoteMarkers& markers);

@@ -24,7 +24,7 @@ std::string gdbus(const std::string& address, const std::string& path, const std
 
 TEST(IpcStation, AShellUserDrivesAChannelOverTheBus) {
     PrivateBus bus;
-    if (!bus.ok() || findProgram("gdbus").empty()) GTEST_SKIP() << "no dbus-daemon or gdbus";
+    if (!requireBus(bus) || !requireTool("gdbus")) return;
     TwoStations two;
     two.a.busAddress = bus.address();
     ASSERT_TRUE(two.start());
@@ -77,7 +77,7 @@ namespace {
 
 TEST(IpcStation, ASecondStartHandsItsStationFileToTheRunningNorva) {
     PrivateBus bus;
-    if (!bus.ok()) GTEST_SKIP() << "no dbus-daemon";
+    if (!requireBus(bus)) return;
     EXPECT_FALSE(handOffToRunningNorva(bus.address(), "norva", {"/tmp/a.stn"}, 500)) << "nobody runs yet";
     Station s;
     s.busAddress = bus.address();

@@ -97,7 +97,7 @@ struct Peer {
 class DdeServiceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!daemon.ok()) GTEST_SKIP() << "dbus-daemon is not installed";
+        if (!test::requireBus(daemon)) return;
         auto opened = DdeBus::open(daemon.address());
         ASSERT_TRUE(opened.bus) << opened.error;
         server = std::move(opened.bus);
@@ -490,7 +490,7 @@ protected:
 };
 
 TEST_F(DdeFromTheShell, GdbusRequestsPokesAndExecutes) {
-    if (test::findProgram("gdbus").empty()) GTEST_SKIP() << "gdbus is not installed";
+    if (!test::requireTool("gdbus")) return;
     EXPECT_EQ(run(gdbusCall("/org/norva/topic/01/03", "Request", {"INFO"})), "('hello \xC3\xA4',)\n");
     EXPECT_EQ(run(gdbusCall("/org/norva/topic/01/03", "Poke", {"CONV", "from the shell"})), "(true,)\n");
     EXPECT_EQ(run(gdbusCall("/org/norva/topic/Channel3", "Execute", {"03 INFO hi"})), "(true,)\n");
@@ -501,7 +501,7 @@ TEST_F(DdeFromTheShell, GdbusRequestsPokesAndExecutes) {
 }
 
 TEST_F(DdeFromTheShell, BusctlListsTheTopics) {
-    if (test::findProgram("busctl").empty()) GTEST_SKIP() << "busctl is not installed";
+    if (!test::requireTool("busctl")) return;
     const std::string tree =
         run({"busctl", "--address=" + daemon.address(), "tree", "--list", "org.norva.norva"});
     EXPECT_NE(tree.find("/org/norva/topic/01/03\n"), std::string::npos) << tree;

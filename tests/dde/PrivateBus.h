@@ -17,23 +17,12 @@
 #include <vector>
 
 #include "dde/DdeBus.h"
+#include "support/Environment.h"
 #include "support/TempDir.h"
 
 extern char** environ;
 
 namespace norva::test {
-
-inline std::string findProgram(const std::string& name) {
-    const char* path = std::getenv("PATH");
-    std::string dirs = path ? path : "/usr/bin:/bin";
-    for (std::size_t at = 0; at <= dirs.size();) {
-        const std::size_t end = std::min(dirs.find(':', at), dirs.size());
-        const std::filesystem::path p = std::filesystem::path(dirs.substr(at, end - at)) / name;
-        if (::access(p.c_str(), X_OK) == 0) return p.string();
-        at = end + 1;
-    }
-    return {};
-}
 
 class PrivateBus {
 public:
@@ -101,6 +90,16 @@ private:
     pid_t pid_ = -1;
     std::string address_;
 };
+
+// True when the private bus runs. Without dbus-daemon the test skips or
+// fails as requireTool decides; a daemon that is there but gives no bus is
+// always a failure. The caller returns: if (!requireBus(bus)) return;
+inline bool requireBus(const PrivateBus& bus) {
+    if (!requireTool("dbus-daemon")) return false;
+    if (bus.ok()) return true;
+    [] { GTEST_FAIL() << "dbus-daemon is installed but started no private bus"; }();
+    return false;
+}
 
 // A command-line program (gdbus, busctl) run while the test serves the bus;
 // its standard output and error are collected.

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "GuiTestUtil.h"
+#include "support/EngineSync.h"
 #include "channel/TncChannel.h"
 #include "gui/EngineLink.h"
 #include "gui/TransferCommands.h"
@@ -48,7 +49,9 @@ TEST_F(AskBinaryReceiveTest, AnUnusableNameOpensTheReceiveCommandAndAUsableOneDo
     startStation();
     receive("#BIN#4#|1234#$5A2B3C4D#KURZ.BIN\r");
     ASSERT_TRUE(waitFor([&] { return receiving(); }));
-    QTest::qWait(100);
+    // The reception has ticked, and whatever it asked of the GUI has been carried out.
+    ASSERT_TRUE(channelsPolled(*session->engineLink()));
+    ASSERT_TRUE(uiCaughtUp(*session->engineLink(), *frame()));
     EXPECT_TRUE(asked.empty()) << "a usable name is received without asking";
     session->engineLink()->call([](CHostMode& hm) {
         hm.virtualTnc().queueItem(1, 7, "\r#ABORT#\r");

@@ -9,6 +9,7 @@
 #include <QRadioButton>
 
 #include "GuiTestUtil.h"
+#include "support/EngineSync.h"
 #include "support/AirRecorder.h"
 #include "gui/DdeLinksDialog.h"
 #include "gui/EngineLink.h"
@@ -92,7 +93,8 @@ TEST_F(ReaderGuiTest, APasswordAnswerWaitsInTheInputPaneForEnter) {
         shown += '|';
     }
     EXPECT_TRUE(found) << shown;
-    QTest::qWait(200);
+    // A send the inserted text set off would be on the air after this.
+    engineRoundTrip(*link());
     EXPECT_EQ(air.on(kChannel), "") << "nothing is sent before the operator sends it";
     window->prewrite().typeChar(U'\r');
     ASSERT_TRUE(waitFor([&] { return air.on(kChannel) == "35\r"; })) << air.on(kChannel);

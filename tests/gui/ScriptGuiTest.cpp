@@ -13,6 +13,7 @@
 #include <QTreeWidget>
 
 #include "GuiTestUtil.h"
+#include "support/EngineSync.h"
 #include "support/AirRecorder.h"
 #include "channel/TncChannel.h"
 #include "gui/EngineLink.h"
@@ -96,7 +97,8 @@ TEST_F(ScriptGuiTest, MenuStartsScriptThatWaitsOnItsBoxAndAsksBeforeStopping) {
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->windowTitle(), "Norva");
     EXPECT_FALSE(box->isModal()) << "the program goes on while the box is open";
-    QTest::qWait(300);
+    // The script has had its ticks: one that went on would have sent the next line.
+    ASSERT_TRUE(channelsPolled(*link()));
     EXPECT_EQ(air.on(kChannel).find("after box"), std::string::npos) << "the script waits for the box";
     box->button(QMessageBox::Ok)->click();
     ASSERT_TRUE(waitFor([&] { return air.on(kChannel).find("after box\r") != std::string::npos; }));
@@ -125,7 +127,7 @@ TEST_F(ScriptGuiTest, MenuStartsScriptThatWaitsOnItsBoxAndAsksBeforeStopping) {
     answer = writeScript("bad.scr", "never sent\r\n**WAITFOR\r\n");
     EXPECT_EQ(frame()->scripts().startOrStop(kSlot), ScriptOutcome::Refused);
     EXPECT_FALSE(scriptRuns());
-    QTest::qWait(200);
+    ASSERT_TRUE(channelsPolled(*link()));
     EXPECT_EQ(air.on(kChannel).size(), before);
 }
 

@@ -27,6 +27,7 @@
 #include <QUrl>
 
 #include "GuiTestUtil.h"
+#include "support/EngineSync.h"
 #include "channel/TncChannel.h"
 #include "gui/EngineLink.h"
 #include "gui/PasswordDialogs.h"
@@ -342,7 +343,7 @@ TEST_F(StationGuiTest, DroppedStationFileFromElsewhereIsTakenInAfterAsking) {
         ASSERT_TRUE(waitFor([&] { return a.texts.size() == 1; }));
         EXPECT_EQ(a.texts[0], "Norva|Datei DB0NEW.stn in Stationsverzeichnis uebernehmen ?");
     }
-    QTest::qWait(50);
+    ASSERT_TRUE(uiCaughtUp(*link(), *frame()));
     EXPECT_FALSE(std::filesystem::exists(stn("DB0NEW.stn")));
     EXPECT_EQ(stations().window(), nullptr);
     {
@@ -457,7 +458,7 @@ TEST_F(StationGuiTest, OnlineWindowFollowsTheActiveChannelsPartner) {
     dir.write("stations/DB0ABC.stn", kHandWritten);
     frame()->profile().writeInt("frame", "StationOnline", 1);
     frame()->activateChannel(2);  // already in front: the connect itself must bring the calls
-    QTest::qWait(50);
+    ASSERT_TRUE(uiCaughtUp(*link(), *frame()));
     StationWindow* w = openWindow();
     EXPECT_EQ(w->windowTitle(), "Station bearbeiten / Tnc 1 Channel 1");
     EXPECT_EQ(w->field("call")->text(), "");
@@ -467,7 +468,8 @@ TEST_F(StationGuiTest, OnlineWindowFollowsTheActiveChannelsPartner) {
     // Edits survive the operator clicking back into the same channel.
     w->field("comment")->setText("in Arbeit");
     frame()->activateChannel(2);
-    QTest::qWait(100);
+    // What the activation asked of the engine has come back to the window.
+    ASSERT_TRUE(uiCaughtUp(*link(), *frame()));
     EXPECT_EQ(w->field("comment")->text(), "in Arbeit");
 }
 

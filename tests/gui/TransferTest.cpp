@@ -13,6 +13,7 @@
 #include <QTreeWidget>
 
 #include "GuiTestUtil.h"
+#include "support/EngineSync.h"
 #include "support/AirRecorder.h"
 #include "app/Engine.h"
 #include "channel/TncChannel.h"
@@ -164,8 +165,8 @@ TEST_F(TransferGuiTest, HeldTextFilesWaitInTheWindowAndGoOutStampedWhenResumed) 
     EXPECT_EQ(cell(queue, 0, 4), "waiting");
     EXPECT_EQ(cell(queue, 0, 5), "text");
     EXPECT_EQ(queue->headerItem()->text(1), "Restlänge:");
-    // Held: nothing of it is on the air.
-    QTest::qWait(200);
+    // Held: nothing of it is on the air, however often the channel ticked.
+    ASSERT_TRUE(channelsPolled(*link()));
     EXPECT_EQ(air.on(kChannel).find("Hallo"), std::string::npos);
 
     w->button("resume")->click();
@@ -221,7 +222,8 @@ TEST_F(TransferGuiTest, TheWindowReordersAndRemovesWaitingJobsOnly) {
     w->button("up")->click();
     w->button("up")->click();  // cannot pass the job being sent
     ASSERT_TRUE(waitFor([&] { return names(queue)[1] == namesBefore[3]; }));
-    QTest::qWait(100);
+    // Both moves and the list's refresh after them have run; the answer came before this returns.
+    engineRoundTrip(*link());
     EXPECT_EQ(names(queue)[0], namesBefore[0]);
 
     // "löschen" with the active job and a waiting one selected: only the waiting one goes.
@@ -288,7 +290,8 @@ TEST_F(TransferGuiTest, ABinaryReceptionIsListedWritesItsFileAndCanBeCancelled) 
     ASSERT_TRUE(waitFor([&] { return rx->topLevelItemCount() == 0; }));
     // What came stays on disk; later bytes are no longer written.
     receive("world");
-    QTest::qWait(200);
+    // The channel has fetched and handled what came.
+    ASSERT_TRUE(channelsPolled(*link()));
     EXPECT_EQ(dir.read("in/empfang.bin"), "hello");
 }
 
@@ -363,7 +366,7 @@ TEST_F(TransferGuiTest, PasteAndSendSendsTheClipboardOnceAsked) {
         frame()->action("pasteAndSend")->trigger();
         EXPECT_EQ(seen, "Zwischenablage senden");
     }
-    QTest::qWait(150);
+    ASSERT_TRUE(channelsPolled(*link()));
     EXPECT_EQ(air.on(kChannel).find("Zeile eins"), std::string::npos);
     {
         Answerer ok(QMessageBox::Ok);

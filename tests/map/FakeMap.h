@@ -52,7 +52,7 @@ struct FakeMapTopic : DdeTopicHandler {
 class MapBusTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!daemon.ok()) GTEST_SKIP() << "dbus-daemon is not installed";
+        if (!requireBus(daemon)) return;
         auto opened = DdeBus::open(daemon.address());
         ASSERT_TRUE(opened.bus) << opened.error;
         norvaBus = std::move(opened.bus);

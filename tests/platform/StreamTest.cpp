@@ -276,7 +276,10 @@ TEST_F(TcpTest, RefusedConnectionIsABrokenStream)
     std::string error;
     auto s = openTcpStream("127.0.0.1", freePort, &error);
     ASSERT_TRUE(s);
-    EXPECT_EQ(s->write(bytes("early")), 5) << "kept until the connection stands";
+    // Kept while the connect is under way; the refusal may have come back
+    // before this write (loopback answers at once), and then nothing is kept.
+    const int early = s->write(bytes("early"));
+    EXPECT_TRUE(early == 5 || (early == 0 && s->broken())) << early;
     for (int i = 0; i < 100 && !s->broken(); ++i)
         s->waitReadable(50);
     EXPECT_TRUE(s->broken());
@@ -389,7 +392,7 @@ TEST(TcpEarlySend, AWriteWhileTheEarlyBytesGoOutIsOnlyACopy)
         ::close(listener);
     }).join();
     if (!skipped.empty())
-        GTEST_SKIP() << skipped;
+        GTEST_SKIP() << "needs a network namespace of its own (root, CAP_SYS_ADMIN): " << skipped;
 }
 
 TEST_F(TcpTest, ImpossibleAddressesGiveErrorText)

@@ -12,6 +12,7 @@
 
 #include "RemoteRig.h"
 #include "remote/RemoteArea.h"
+#include "support/Environment.h"
 
 namespace norva::test {
 namespace {
@@ -107,8 +108,7 @@ TEST_F(FileCommands, ChangeDirectoryMovesOneLevelAndCommandsFollowIt) {
 }
 
 TEST_F(FileCommands, ListingHasTheExactLayoutAndHidesWhatCannotBeRead) {
-    setenv("TZ", "UTC", 1);
-    tzset();
+    const ScopedTimeZone utc("UTC");
     const timespec when[2] = {{1709634000, 0}, {1709634000, 0}};  // 05.03.2024 10:20 UTC
     for (const char* rel : {"Sub", "Sub/inner.txt", "Readme.TXT", "data.bin"})
         ASSERT_EQ(utimensat(AT_FDCWD, (r.area.path() / rel).c_str(), when, 0), 0);
@@ -141,8 +141,6 @@ TEST_F(FileCommands, ListingHasTheExactLayoutAndHidesWhatCannotBeRead) {
     EXPECT_EQ(r.transfers.calls[0].arg, "Remote");
     EXPECT_TRUE(r.transfers.calls[0].text.ends_with(" file5.txt\r\n\r\n\r\n"));
     EXPECT_GE(r.transfers.calls[0].text.size(), 256u);
-    unsetenv("TZ");
-    tzset();
 }
 
 TEST_F(FileCommands, DeliveredFilesAreNewPlainNamesInTheCurrentDirectory) {
@@ -241,10 +239,43 @@ TEST_F(FileCommands, DeleteIsForTheSuperuserAndRemovesLinksNotTargets) {
 }
 
 TEST_F(FileCommands, DrivesAreTheMountedFileSystems) {
-    const std::string drives = say("//drive");
-    EXPECT_TRUE(drives.starts_with("\rVerfuegbare Laufwerke:\r\r   /")) << drives;
-    EXPECT_TRUE(drives.ends_with(")\r\r" + prompt())) << drives;
-    EXPECT_EQ(drives.find("proc"), std::string::npos) << drives;
+    const std::string head = "\rVerfuegbare Laufwerke:\r\r";
+    r.setMounts("/dev/sda1 / ext4 rw 0 0\nproc /proc proc rw 0 0\nsysfs /sys sysfs rw 0 0\n"
+                "tmpfs /run/user/1000 tmpfs rw 0 0\n/dev/sdb1 /media/My\\040Disk vfat rw 0 0\n");
+    EXPECT_EQ(say("//drive"), head +
+                                  "   /  (/dev/sda1 - ext4)\r"
+                                  "   /run/user/1000  (tmpfs - tmpfs)\r"
+                                  "   /media/My Disk  (/dev/sdb1 - vfat)\r"
+                                  "\r" + prompt())
+        << "in the table's order, pseudo file systems left out";
+
+    // The superuser's listing names the volume that holds the directory.
+    r.ch().setSuperuser(true);
+    EXPECT_TRUE(say("//dir data.bin").starts_with("\r Label des Laufwerkes ist : /dev/sda1 - ext4\r Verzeichnis von  " + a +
+                                         "/\r\r"));
+    r.setMounts("/dev/sda1 / ext4 rw 0 0\n/dev/sdc1 " + a + " xfs rw 0 0\n");
+    EXPECT_TRUE(say("//dir data.bin").starts_with("\r Label des Laufwerkes ist : /dev/sdc1 - xfs\r"));
+    EXPECT_EQ(say("//drive"), head + "   /  (/dev/sda1 - ext4)\r   " + a + "  (/dev/sdc1 - xfs)\r\r" + prompt());
+}
+
+TEST_F(FileCommands, DrivesShowTheAreaWhenNoListedFileSystemHoldsIt) {
+    const std::string head = "\rVerfuegbare Laufwerke:\r\r";
+    const std::string area = "   /  (Norva - Remote)\r";
+    // A chroot without /proc, a container showing only pseudo file systems,
+    // a table without the root file system.
+    r.setMounts("");
+    EXPECT_EQ(say("//drive"), head + area + "\r" + prompt()) << "empty table";
+    r.setMounts("proc /proc proc rw 0 0\ndevpts /dev/pts devpts rw 0 0\n");
+    EXPECT_EQ(say("//drive"), head + area + "\r" + prompt()) << "pseudo file systems only";
+    r.setMounts("/dev/sda2 /boot ext2 rw 0 0\n");
+    EXPECT_EQ(say("//drive"), head + "   /boot  (/dev/sda2 - ext2)\r" + area + "\r" + prompt()) << "no /";
+    fs::remove(r.system / "mounts");
+    EXPECT_EQ(say("//drive"), head + area + "\r" + prompt()) << "no table at all";
+
+    // The superuser sees the area's real path; still no host device is named.
+    r.ch().setSuperuser(true);
+    EXPECT_EQ(say("//drive"), head + "   " + a + "  (Norva - Remote)\r\r" + prompt());
+    EXPECT_TRUE(say("//dir data.bin").starts_with("\r Label des Laufwerkes ist : No Volume"));
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
 // A remote server on a scripted TNC link: TNC 1 with four channels, a
 // station DA1ABC-3 connected on channel 1, the remote, run and help areas in
 // temporary directories, and fakes of the transfers, the gateway and the
-// markers that record what they are asked for.
+// markers that record what they are asked for. The server reads a mount
+// table of the rig's own (a root file system and /proc), never the host's.
 #pragma once
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../channel/ChannelRig.h"
@@ -91,13 +93,16 @@ struct RemoteRig {
     TempDir run;    // RunDir
     TempDir help;   // HelpDir
     TempDir outside;
+    TempDir system;  // the mount table the server reads
     FakeTransfers transfers;
     FakeMarkers markers;
     FakeGateway gateway;
     RemoteServer server;
 
-    explicit RemoteRig(bool configureAreas = true)
-        : server(transfers, gateway, markers) {
+    static constexpr const char* kMounts = "/dev/norva0 / ext4 rw 0 0\nproc /proc proc rw 0 0\n";
+
+    explicit RemoteRig(bool configureAreas = true, RemoteServer::Options options = {})
+        : server(transfers, gateway, markers, withMountTable(std::move(options), system)) {
         transfers.events = &rig.events;
         gateway.events = &rig.events;
         rig.registry().hooks().setRemote(&server);
@@ -116,6 +121,9 @@ struct RemoteRig {
     }
 
     CTncChannel& ch(int n = 1) { return rig.channel(1, n); }
+
+    // Replaces the mount table (lines as in /proc/self/mounts); read at each command.
+    void setMounts(const std::string& table) const { system.write("mounts", table); }
 
     // The TNC reports a connect from the station; the server greets it.
     void connect(int n = 1, std::string_view call = "DA1ABC-3") {
@@ -140,6 +148,11 @@ struct RemoteRig {
         ch(n).receiveEntry(kKindConnected, text);
         ch(n).dispatch();
         return sent(n);
+    }
+    static RemoteServer::Options withMountTable(RemoteServer::Options options, const TempDir& dir) {
+        dir.write("mounts", kMounts);
+        options.mountTable = dir / "mounts";
+        return options;
     }
     static std::string prompt(std::string_view call = "DA1ABC-3") {
         return "\r\r" + std::string(call) + " de DL1XYZ (09:07)>";

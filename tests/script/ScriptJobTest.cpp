@@ -2,13 +2,10 @@
 // what goes on the air, what the window shows, its states and its limits.
 #include <gtest/gtest.h>
 
-#include <thread>
-
 #include <filesystem>
 
-#include <chrono>
-
 #include "TransferRig.h"
+#include "support/Eventually.h"
 #include "script/ScriptFiles.h"
 #include "script/ScriptJob.h"
 
@@ -305,11 +302,8 @@ TEST_F(Script, RunStartsTheProgramWithItsWordsAsArguments) {
     std::filesystem::permissions(rig.dir.path() / "Mark.sh", std::filesystem::perms::owner_all);
     ASSERT_TRUE(start("r.scr", "**run mark.sh a;id $(x)\r\nafter\r\n")) << error;
     ch->tick();
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!exists("ran.txt") && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(file("ran.txt"), "A;ID|$(X)|");
+    // The program runs on its own: wait for what it writes, all of it.
+    EXPECT_TRUE(eventually([&] { return file("ran.txt") == "A;ID|$(X)|"; })) << file("ran.txt");
     EXPECT_NE(air().find("after"), std::string::npos);
 }
 
