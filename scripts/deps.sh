@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libclang-rt-14-dev
   qt6-base-dev qt6-multimedia-dev libgl-dev fonts-dejavu-core
-  libsystemd-dev dbus-daemon gensio-bin
+  libsystemd-dev dbus-daemon libglib2.0-bin gensio-bin
 )
 
 missing=()

@@ -207,8 +207,16 @@ void RemoteServer::listDir(CTncChannel& ch, std::string_view argument) {
 }
 
 void RemoteServer::listDrives(CTncChannel& ch) {
-    const std::vector<MountInfo> mounts = readMounts(options_.mountTable);
     const auto root = areaRoot(ch);
+    // A normal station has one drive, its area; the host's file systems and
+    // devices are none of its business.
+    if (!ch.superuser()) {
+        const std::string area = root ? "   /  (" + std::string(kAreaVolume) + ")\r" : std::string();
+        remoteReply(ch, "\r" + std::string(rt::kDrives) + "\r\r" + area + "\r");
+        sendRemotePrompt(ch);
+        return;
+    }
+    const std::vector<MountInfo> mounts = readMounts(options_.mountTable);
     const MountInfo areaMount = root ? mountOf(*root, mounts) : MountInfo{};
     std::string lines;
     int count = 0;

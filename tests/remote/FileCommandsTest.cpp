@@ -242,6 +242,10 @@ TEST_F(FileCommands, DrivesAreTheMountedFileSystems) {
     const std::string head = "\rVerfuegbare Laufwerke:\r\r";
     r.setMounts("/dev/sda1 / ext4 rw 0 0\nproc /proc proc rw 0 0\nsysfs /sys sysfs rw 0 0\n"
                 "tmpfs /run/user/1000 tmpfs rw 0 0\n/dev/sdb1 /media/My\\040Disk vfat rw 0 0\n");
+    EXPECT_EQ(say("//drive"), head + "   /  (Norva - Remote)\r\r" + prompt())
+        << "a normal station sees its area as its only drive";
+
+    r.ch().setSuperuser(true);
     EXPECT_EQ(say("//drive"), head +
                                   "   /  (/dev/sda1 - ext4)\r"
                                   "   /run/user/1000  (tmpfs - tmpfs)\r"
@@ -250,7 +254,6 @@ TEST_F(FileCommands, DrivesAreTheMountedFileSystems) {
         << "in the table's order, pseudo file systems left out";
 
     // The superuser's listing names the volume that holds the directory.
-    r.ch().setSuperuser(true);
     EXPECT_TRUE(say("//dir data.bin").starts_with("\r Label des Laufwerkes ist : /dev/sda1 - ext4\r Verzeichnis von  " + a +
                                          "/\r\r"));
     r.setMounts("/dev/sda1 / ext4 rw 0 0\n/dev/sdc1 " + a + " xfs rw 0 0\n");
@@ -260,9 +263,10 @@ TEST_F(FileCommands, DrivesAreTheMountedFileSystems) {
 
 TEST_F(FileCommands, DrivesShowTheAreaWhenNoListedFileSystemHoldsIt) {
     const std::string head = "\rVerfuegbare Laufwerke:\r\r";
-    const std::string area = "   /  (Norva - Remote)\r";
     // A chroot without /proc, a container showing only pseudo file systems,
     // a table without the root file system.
+    r.ch().setSuperuser(true);
+    const std::string area = "   " + a + "  (Norva - Remote)\r";
     r.setMounts("");
     EXPECT_EQ(say("//drive"), head + area + "\r" + prompt()) << "empty table";
     r.setMounts("proc /proc proc rw 0 0\ndevpts /dev/pts devpts rw 0 0\n");
@@ -272,9 +276,6 @@ TEST_F(FileCommands, DrivesShowTheAreaWhenNoListedFileSystemHoldsIt) {
     fs::remove(r.system / "mounts");
     EXPECT_EQ(say("//drive"), head + area + "\r" + prompt()) << "no table at all";
 
-    // The superuser sees the area's real path; still no host device is named.
-    r.ch().setSuperuser(true);
-    EXPECT_EQ(say("//drive"), head + "   " + a + "  (Norva - Remote)\r\r" + prompt());
     EXPECT_TRUE(say("//dir data.bin").starts_with("\r Label des Laufwerkes ist : No Volume"));
 }
 

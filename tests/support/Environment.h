@@ -47,7 +47,7 @@ struct TestTool {
 };
 inline constexpr TestTool kTestTools[] = {
     {"dbus-daemon", "dbus-daemon", true},
-    {"gdbus", "libglib2.0-bin", true},  // comes with qt6-base-dev
+    {"gdbus", "libglib2.0-bin", true},
     {"gensiot", "gensio-bin", true},
     {"busctl", "systemd", false},
 };
