@@ -6,7 +6,7 @@
 #   scripts/package.sh [BUILD_DIR] [--out DIR]
 #
 #   (no BUILD_DIR)  configure build-package/ as a release build with Debian's
-#                   hardening flags (dpkg-buildflags), build only what the
+#                   flags and all hardening (dpkg-buildflags), build only what the
 #                   package holds, and package it
 #   BUILD_DIR       package what that configured build directory holds,
 #                   building only what is missing (scripts/check-package.sh
@@ -39,14 +39,17 @@ done
 
 if [ -z "$build" ]; then
     build="$here/build-package"
-    # Debian's flags (hardening, optimisation) reach the compiler through the
-    # environment at the first configure. No tests, no benchmarks: the
-    # package build makes only its own targets.
-    CFLAGS="$(dpkg-buildflags --get CFLAGS)" \
-    CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
-    LDFLAGS="$(dpkg-buildflags --get LDFLAGS)" \
-        cmake -G Ninja -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=None \
-            -DNORVA_BENCH=OFF -DNORVA_TEST_DIRS= -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON >/dev/null
+    # Debian's flags (optimisation, all hardening), given on every configure
+    # so that a change of them reaches this build directory too. No tests,
+    # no benchmarks: the package build makes only its own targets.
+    # (dpkg-buildflags maps the current directory out of the debug info.)
+    cd "$here"
+    export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+    cmake -G Ninja -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=None \
+        -DCMAKE_C_FLAGS="$(dpkg-buildflags --get CFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
+        -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
+        -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" \
+        -DNORVA_BENCH=OFF -DNORVA_TEST_DIRS= -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON >/dev/null
 elif [ ! -f "$build/CPackConfig.cmake" ]; then
     # A build directory of an older tree, or not configured yet.
     cmake "$build" >/dev/null
