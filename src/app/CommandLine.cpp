@@ -14,6 +14,8 @@ CommandLine parseCommandLine(int argc, char** argv) {
             cl.headless = true;
         } else if (arg == "--trace") {
             cl.trace = true;
+        } else if (arg == "--verbose" || arg == "-v") {
+            cl.verbose = true;
         } else if (arg == "--help" || arg == "-h") {
             cl.help = true;
         } else if (arg == "--dir" && i + 1 < argc) {
@@ -35,22 +37,32 @@ CommandLine parseCommandLine(int argc, char** argv) {
 }
 
 const char* usageText() {
-    return "usage: norva [--headless] [--dir DIR] [--trace] [--bus-address ADDR] [FILE.stn]\n"
+    return "usage: norva [--headless] [--dir DIR] [--trace] [--verbose] [--bus-address ADDR] [FILE.stn]\n"
            "\n"
            "  FILE.stn     open this station file (handed to a Norva already running)\n"
            "  --bus-address ADDR  the D-Bus address of the IPC service (default: the\n"
            "               session bus, DBUS_SESSION_BUS_ADDRESS)\n"
            "  --dir DIR    program directory holding norva.ini and the logs\n"
-           "               (default: the registry file's CurrentDir, else ~/.local/share/norva)\n"
+           "               (default: CurrentDir of $XDG_CONFIG_HOME/norva/registry.ini,\n"
+           "               else $XDG_DATA_HOME/norva, i.e. ~/.local/share/norva)\n"
            "  --trace      report every change of a TNC's link (opened, in or out of\n"
            "               sync, closed) on standard error\n"
            "  --headless   run without a display until SIGINT or SIGTERM (the end of\n"
            "               standard input does not stop it)\n"
+           "  -v, --verbose  headless: also print the desktop's bookkeeping (window\n"
+           "               titles, status bar fields, channel buttons) on standard error\n"
            "\n"
            "Headless output: every line a channel shows goes to standard output as\n"
            "  #SLOT [TNC/CHANNEL] CLASS: TEXT\n"
-           "(CLASS is the colour class, 9 for received text, 2 for TNC replies);\n"
-           "titles, status bar, sounds and messages go to standard error.\n"
+           "CLASS is the line's colour class (its key in section [Color]):\n"
+           "  0 sent text (Input)         5 monitor header (MonHead1)\n"
+           "  1 TNC command (Command)     6 monitor header, info follows (MonHead2)\n"
+           "  2 TNC reply (TncEcho)       7 monitor info (MonInfo)\n"
+           "  3 input echo (InputEcho)    8 text from other programs (DDEEcho)\n"
+           "  4 link status (LinkStatus)  9 received text (ChannelInfo)\n"
+           "Control characters from the air are shown as their Unicode pictures\n"
+           "(ESC as U+241B); every event is one line. Sounds, notices and messages\n"
+           "go to standard error.\n"
            "\n"
            "Headless input: each line read from standard input is one line typed into\n"
            "the input pane of the current channel (at start TNC 1, channel 1):\n"

@@ -14,6 +14,7 @@ struct CommandLine {
     bool headless = false;
     bool help = false;
     bool trace = false;  // --trace: TNC link-state changes on standard error
+    bool verbose = false;  // --verbose: headless also prints titles, status bar and buttons
     std::optional<std::filesystem::path> dir;
     std::string busAddress;                // --bus-address: the D-Bus address of the IPC service
     std::vector<std::string> files;        // plain arguments: station files to open

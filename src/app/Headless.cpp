@@ -469,7 +469,7 @@ int runHeadless(int argc, char** argv) {
         return 0;
     }
     RealClock clock;
-    HeadlessUi ui;
+    HeadlessUi ui{stdout, stderr, cl.verbose};
     SystemLog log(dir.dir, clock);
     // Settings that cannot be written are said, never lost silently.
     profile.setFailureReport([&log](const std::string& message) {

@@ -1,8 +1,11 @@
 // A UiPort without a display. Every channel's text goes to standard output
 // as "#slot [tnc/channel] class: text" lines in UTF-8 (a line is printed when
-// its CR arrives); window titles, status bar fields, channel buttons, sounds,
-// notices, status and messages go to standard error. Questions are answered
-// with OK; a #BIN# file that needs a name tells the console line to use.
+// its CR arrives); sounds, notices, status and messages go to standard error.
+// Window titles, status bar fields and channel buttons are the desktop's
+// bookkeeping: they are printed ("title", "bar", "button" lines) only when
+// verbose. Every printed line is one line of printable UTF-8, whatever came
+// from the air, so a journal or a terminal shows it as it is. Questions are
+// answered with OK; a #BIN# file that needs a name tells the console line to use.
 #pragma once
 
 #include <cstdio>
@@ -16,7 +19,10 @@ namespace norva {
 
 class HeadlessUi : public UiPort {
 public:
-    explicit HeadlessUi(std::FILE* out = stdout, std::FILE* err = stderr) : out_(out), err_(err) {}
+    // Verbose by default: the test rigs read the bookkeeping lines; the
+    // program asks for them with --verbose only.
+    explicit HeadlessUi(std::FILE* out = stdout, std::FILE* err = stderr, bool verbose = true)
+        : out_(out), err_(err), verbose_(verbose) {}
 
     void statusMessage(std::string_view text) override;
     void messageBox(std::string_view caption, std::string_view text) override;
@@ -44,6 +50,7 @@ private:
     std::mutex mutex_;
     std::FILE* out_;
     std::FILE* err_;
+    const bool verbose_;
     std::map<int, std::pair<int, std::string>> pending_;
 };
 
