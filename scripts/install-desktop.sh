@@ -15,6 +15,7 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 data="${XDG_DATA_HOME:-$HOME/.local/share}"
 apps="$data/applications"
 mime="$data/mime"
+icons="$data/icons/hicolor/scalable/apps"
 bin=""
 uninstall=0
 
@@ -45,8 +46,8 @@ refresh() {
 
 if [ "$uninstall" = 1 ]; then
     echo "Removing Norva's desktop entry and the station file type:"
-    rm -f "$apps/norva.desktop" "$mime/packages/norva-stn.xml"
-    echo "  removed $apps/norva.desktop and $mime/packages/norva-stn.xml"
+    rm -f "$apps/norva.desktop" "$mime/packages/norva-stn.xml" "$icons/norva.svg"
+    echo "  removed $apps/norva.desktop, $mime/packages/norva-stn.xml and $icons/norva.svg"
     mkdir -p "$mime/packages" "$apps"
     refresh
     exit 0
@@ -73,6 +74,10 @@ exec_line="Exec=\"${bin//\"/\\\"}\" %f"
 sed "s|^Exec=.*|${exec_line//|/\\|}|" "$here/packaging/norva.desktop" > "$apps/norva.desktop.tmp"
 mv "$apps/norva.desktop.tmp" "$apps/norva.desktop"
 echo "  wrote $apps/norva.desktop"
+# The entry names its icon "norva": without it the menu shows a generic one.
+mkdir -p "$icons"
+install -m 644 "$here/packaging/norva.svg" "$icons/norva.svg"
+echo "  wrote $icons/norva.svg"
 install -m 644 "$here/packaging/norva-stn.xml" "$mime/packages/norva-stn.xml"
 echo "  wrote $mime/packages/norva-stn.xml (application/x-norva-station, *.stn)"
 refresh
