@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -52,9 +54,14 @@ TEST(HeadlessProgram, RunsOnAfterItsInputEndsAndStopsOnSigterm) {
                                    " lässt sich nicht verwenden.\n"),
               std::string::npos)
         << contentsOf(err);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // The end of the input must not end the station: an exit would make the
+    // process descriptor readable at once; give it the time a quick exit takes.
+    const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    ASSERT_GE(pidfd, 0);
+    pollfd exited{pidfd, POLLIN, 0};
+    EXPECT_EQ(::poll(&exited, 1, 500), 0) << "still running after the end of its input";
+    ::close(pidfd);
     int status = 0;
-    EXPECT_EQ(::waitpid(pid, &status, WNOHANG), 0) << "still running";
 
     ::kill(pid, SIGTERM);
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
