@@ -9,7 +9,7 @@ packages=(
   libclang-rt-14-dev
   qt6-base-dev qt6-multimedia-dev libgl-dev fonts-dejavu-core
   libsystemd-dev dbus-daemon libglib2.0-bin gensio-bin
-  dpkg-dev scdoc desktop-file-utils appstream
+  dpkg-dev file scdoc desktop-file-utils appstream
 )
 
 missing=()
