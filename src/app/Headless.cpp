@@ -24,6 +24,7 @@
 #include "platform/Cp437.h"
 #include "platform/FileNames.h"
 #include "platform/ProgramDir.h"
+#include "platform/ReceiveFolders.h"
 #include "platform/Text.h"
 #include "script/ScriptFiles.h"
 #include "transfer/FileArea.h"
@@ -117,10 +118,8 @@ std::filesystem::path consolePath(CTncChannel& ch, const char* key, const std::s
     std::filesystem::path file(typed);
     if (file.is_relative()) {
         const HostContext& ctx = ch.tnc().context();
-        const std::string_view k(key);
         // Receptions go where received files land, never among our own files.
-        const bool receiving = k == "BinReadFileDir" || k == "ReadFileDir";
-        const auto rx = receiving ? ch.receiveFolders().directoryFor(k) : std::nullopt;
+        const auto rx = isReceiveKey(key) ? ch.receiveFolders().directoryFor(key) : std::nullopt;
         file = (rx ? *rx : frameDirectory(ctx.profile, key, ctx.programDir)) / file;
     }
     return file.lexically_normal();

@@ -91,8 +91,7 @@ TransferCommands::TransferCommands(EngineLink* link, Profile& profile, std::stri
 
 QString TransferCommands::startDirectory(const char* key) const {
     // Receptions start where received files land, never among our own files.
-    const std::string_view k(key);
-    if (k == "BinReadFileDir" || k == "ReadFileDir") return qs(receiveDirectory(profile_, programDir_, k).string());
+    if (isReceiveKey(key)) return qs(receiveDirectory(profile_, programDir_, key).string());
     return qs(frameDirectory(profile_, key, programDir_).string());
 }
 

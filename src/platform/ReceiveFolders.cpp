@@ -75,6 +75,10 @@ std::optional<fs::path> usableConfigured(const Profile& profile, const fs::path&
 
 }  // namespace
 
+bool isReceiveKey(std::string_view key) {
+    return std::find(kReceiveKeys.begin(), kReceiveKeys.end(), key) != kReceiveKeys.end();
+}
+
 fs::path receiveDirectory(const Profile& profile, const fs::path& programDir, std::string_view key) {
     if (auto dir = usableConfigured(profile, programDir, {}, key)) return *dir;
     return realPath(programDir / std::string(kReceivedFolderName));

@@ -38,6 +38,10 @@ inline constexpr std::string_view kSafeNameSuffix = ".rcv";
 // help and greeting texts, run markers and programs, the decoder script.
 bool isOwnFileKind(std::string_view name);
 
+// True for the keys of section "frame" that name receive directories
+// (BinReadFileDir, 7PlusRxDir, ReadFileDir, 7PlusExtractDir).
+bool isReceiveKey(std::string_view key);
+
 // The directory files of a receive key land in, decided as directoryFor
 // does but without creating or logging anything: for choosers that start
 // where the files are.

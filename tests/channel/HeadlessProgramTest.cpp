@@ -20,61 +20,8 @@ extern char** environ;
 namespace norva::test {
 namespace {
 
-TEST(HeadlessProgram, RunsOnAfterItsInputEndsAndStopsOnSigterm) {
-    TempDir dir;
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    int in[2];
-    ASSERT_EQ(::pipe2(in, O_CLOEXEC), 0);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, fileno(out), STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, fileno(err), STDERR_FILENO);
-    const std::string program = NORVA_PROGRAM;
-    const std::string dirArg = dir.path().string();
-    char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>("--headless"),
-                    const_cast<char*>("--dir"), const_cast<char*>(dirArg.c_str()), nullptr};
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(in[0]);
-
-    // A relative file name of a transfer line lies in the program directory
-    // while its directory key is empty.
-    const std::string typed = ":ch 5/1\nhello remote\n:sendbin fehlt.bin\n:help\n";
-    ASSERT_EQ(::write(in[1], typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
-    ::close(in[1]);  // the end of the input
-    EXPECT_TRUE(eventually([&] { return contentsOf(out).find("#86 [5/1] 9: hello remote") != std::string::npos; }))
-        << contentsOf(out) << contentsOf(err);
-    EXPECT_TRUE(eventually([&] { return contentsOf(err).find("  :queue ") != std::string::npos; }))
-        << contentsOf(err);
-    // The engine answers :sendbin, the console :help: either may come first.
-    EXPECT_TRUE(eventually([&] {
-        return contentsOf(err).find("norva: Die Datei " + (dir.path() / "fehlt.bin").string() +
-                                    " lässt sich nicht verwenden.\n") != std::string::npos;
-    })) << contentsOf(err);
-    // The end of the input must not end the station: an exit would make the
-    // process descriptor readable at once; give it the time a quick exit takes.
-    const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-    ASSERT_GE(pidfd, 0);
-    pollfd exited{pidfd, POLLIN, 0};
-    EXPECT_EQ(::poll(&exited, 1, 500), 0) << "still running after the end of its input";
-    ::close(pidfd);
-    int status = 0;
-
-    ::kill(pid, SIGTERM);
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_NE(dir.read("system.log").find("Norva Stop...\r\n"), std::string::npos);
-    std::fclose(out);
-    std::fclose(err);
-}
-
 // The headless program started with extra options, its input a pipe that
-// stays open until close() so the station keeps running meanwhile.
+// stays open until endInput() or stop().
 struct HeadlessRun {
     TempDir dir;
     std::FILE* out = std::tmpfile();
@@ -101,13 +48,19 @@ struct HeadlessRun {
         input = in[1];
     }
 
+    // Closes standard input: the station must run on without it.
+    void endInput() {
+        if (input >= 0) ::close(input);
+        input = -1;
+    }
+
     void type(const std::string& text) const {
         EXPECT_EQ(::write(input, text.data(), text.size()), static_cast<ssize_t>(text.size()));
     }
 
     // Stops the station as a service manager does; its exit code.
     int stop() {
-        ::close(input);
+        endInput();
         ::kill(pid, SIGTERM);
         int status = 0;
         EXPECT_EQ(::waitpid(pid, &status, 0), pid);
@@ -121,6 +74,33 @@ struct HeadlessRun {
         std::fclose(err);
     }
 };
+
+TEST(HeadlessProgram, RunsOnAfterItsInputEndsAndStopsOnSigterm) {
+    HeadlessRun run({});
+    // A relative file name of a transfer line lies in the program directory
+    // while its directory key is empty.
+    run.type(":ch 5/1\nhello remote\n:sendbin fehlt.bin\n:help\n");
+    run.endInput();
+    EXPECT_TRUE(eventually([&] { return contentsOf(run.out).find("#86 [5/1] 9: hello remote") != std::string::npos; }))
+        << contentsOf(run.out) << contentsOf(run.err);
+    EXPECT_TRUE(eventually([&] { return contentsOf(run.err).find("  :queue ") != std::string::npos; }))
+        << contentsOf(run.err);
+    // The engine answers :sendbin, the console :help: either may come first.
+    EXPECT_TRUE(eventually([&] {
+        return contentsOf(run.err).find("norva: Die Datei " + (run.dir.path() / "fehlt.bin").string() +
+                                        " lässt sich nicht verwenden.\n") != std::string::npos;
+    })) << contentsOf(run.err);
+    // The end of the input must not end the station: an exit would make the
+    // process descriptor readable at once; give it the time a quick exit takes.
+    const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, run.pid, 0));
+    ASSERT_GE(pidfd, 0);
+    pollfd exited{pidfd, POLLIN, 0};
+    EXPECT_EQ(::poll(&exited, 1, 500), 0) << "still running after the end of its input";
+    ::close(pidfd);
+
+    EXPECT_EQ(run.stop(), 0) << "SIGTERM ends it cleanly";
+    EXPECT_NE(run.dir.read("system.log").find("Norva Stop...\r\n"), std::string::npos);
+}
 
 bool hasBookkeeping(const std::string& text) {
     for (const char* prefix : {"title ", "bar ", "button "})
