@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev qt6-multimedia-dev libgl-dev fonts-dejavu-core
   libsystemd-dev dbus-daemon libglib2.0-bin gensio-bin
   dpkg-dev file scdoc desktop-file-utils appstream
+  fbb
 )
 
 missing=()
