@@ -10,6 +10,7 @@
 #include "platform/FileNames.h"
 #include "platform/Text.h"
 #include "transfer/FileArea.h"
+#include "transfer/SevenPlusFiles.h"
 
 namespace norva {
 
@@ -167,12 +168,24 @@ void CSevenPlusJob::save(std::string_view name, std::string_view suffix) {
     collected_.clear();
     collected_.shrink_to_fit();
     setState(suffix.empty() ? State::Complete : State::Incomplete);
+    file.fd.reset();
     if (!written) return;  // the part is dropped, as an unwritable file always was
     saved_ = file.path;
-    if (suffix.empty())
-        notice("\r\r7Plus File " + file.path.string() + " ok.\r\n");
-    else
+    if (!suffix.empty()) {
         notice("\r\r7Plus File " + file.path.string() + " unvollstaendig.\r\n");
+        return;
+    }
+    notice("\r\r7Plus File " + file.path.string() + " ok.\r\n");
+    decodeSet();
+}
+
+void CSevenPlusJob::decodeSet() {
+    ReceiveFolders& folders = channel().receiveFolders();
+    const auto extractDir = folders.directoryFor("7PlusExtractDir");
+    if (!extractDir) return;
+    const auto report = decodeCapturedSevenPlus(saved_, *extractDir, folders);
+    if (!report) return;  // parts are still to come
+    for (const std::string& message : report->messages) notice("\r" + message + "\r");
 }
 
 }  // namespace norva
