@@ -128,7 +128,7 @@ ParsedSevenPlusHeader parseSevenPlusHeader(std::string_view line) {
     ParsedSevenPlusHeader out;
     const auto checked = checkedSevenPlusLine(line);
     const std::string_view text = checked ? std::string_view(*checked) : line;
-    if (!checked && line.size() > 64 && line.substr(62, 3) == "012") {
+    if (line.size() > 64 && line.substr(62, 3) == "012") {
         out.error = SevenPlusHeaderError::EightBitStripped;
         return out;
     }
