@@ -122,18 +122,22 @@ int CSevenPlusJob::receive(const ReceiveRecord& record) {
     if (state_ == State::WaitingForStart) {
         const auto at = converted.find(kStartMarker);
         if (at == std::string::npos) return 1;
-        collected_ = converted.substr(at);
-        const std::int64_t size = number(sevenPlusField(collected_, 6));
-        const std::int64_t parts = number(sevenPlusField(collected_, 4));
-        estimate_ = size != 0 && parts != 0 ? size / parts : 10000;
-        lastDataMs_ = clock().monotonicMs();
-        updateCounts();
-        notice(".");
-        setState(State::Collecting);
+        beginPart(converted.substr(at));
         return 1;
     }
     if (state_ == State::Collecting) collect(converted);
     return 1;
+}
+
+void CSevenPlusJob::beginPart(std::string text) {
+    collected_ = std::move(text);
+    const std::int64_t size = number(sevenPlusField(collected_, 6));
+    const std::int64_t parts = number(sevenPlusField(collected_, 4));
+    estimate_ = size != 0 && parts != 0 ? size / parts : 10000;
+    lastDataMs_ = clock().monotonicMs();
+    updateCounts();
+    notice(".");
+    setState(State::Collecting);
 }
 
 void CSevenPlusJob::collect(std::string_view converted) {
@@ -141,13 +145,20 @@ void CSevenPlusJob::collect(std::string_view converted) {
     lastDataMs_ = clock().monotonicMs();
     notice(".");
     updateCounts();
-    const auto stop = collected_.find(kStopMarker);
-    const auto lineEnd = stop == std::string::npos ? stop : collected_.find("\r\n", stop);
-    if (lineEnd != std::string::npos) {
+    for (;;) {
+        const auto stop = collected_.find(kStopMarker);
+        const auto lineEnd = stop == std::string::npos ? stop : collected_.find("\r\n", stop);
+        if (lineEnd == std::string::npos) break;
+        std::string rest = collected_.substr(lineEnd + 2);
         collected_.resize(lineEnd + 2);
         const std::string name = sevenPlusStopName(std::string_view(collected_).substr(stop));
         save(name.empty() ? path_.filename().string() : name, {});
-        return;
+        // Parts sent back to back: the next one may begin in the frame that ended this one.
+        const auto next = rest.find(kStartMarker);
+        if (next == std::string::npos) return;
+        const auto field = plainName(toUpper(sevenPlusField(std::string_view(rest).substr(next), 5)));
+        path_ = path_.parent_path() / (field ? *field : std::string("7PLUS.TXT"));
+        beginPart(rest.substr(next));
     }
     if (collected_.size() > kMaxPart) save(path_.filename().string(), ".incomplete");
 }

@@ -44,6 +44,8 @@ public:
 
 private:
     void setState(State next);
+    // The text from a " go_7+." line on: a part begins.
+    void beginPart(std::string text);
     void collect(std::string_view converted);
     void save(std::string_view name, std::string_view suffix);
     // The saved part was the last one its set lacked: decode it.

@@ -93,6 +93,24 @@ TEST_F(SevenPlus, TwoPartsBackToBack) {
     EXPECT_TRUE(exists("7plus/TEST.P02"));
 }
 
+// Parts sent back to back: the next part's header may share a frame with
+// the stop line before it; nothing of it is lost.
+TEST_F(SevenPlus, APartBeginningInTheFrameThatEndsTheLastOneIsCollectedToo) {
+    const std::string start2 = " go_7+. 002 of 002 test.zip 0012000 5D1A 7PLUS v2.2\r\n";
+    const std::string stop2 = " stop_7+. (TEST.P02/02-CD34)\r\n";
+    arrive(kStart + kBody);
+    receive(kStop + "73\r\n" + start2 + kBody.substr(0, 10));
+    ASSERT_NE(job(), nullptr);
+    EXPECT_EQ(job()->state(), CSevenPlusJob::State::Collecting);
+    receive(kBody.substr(10) + stop2 + kStart + "and a third");
+    receive(kBody + kStop);
+    ch->tick();
+    EXPECT_EQ(job(), nullptr);
+    EXPECT_EQ(file("7plus/TEST.P01"), kStart + kBody + kStop);
+    EXPECT_EQ(file("7plus/TEST.P02"), start2 + kBody + stop2);
+    EXPECT_EQ(file("7plus/TEST.P01.1"), kStart + "and a third" + kBody + kStop);
+}
+
 TEST_F(SevenPlus, NamesFromTheAirStayPlainAndNeverOverwrite) {
     rig.dir.write("7plus/EVIL.P01", "keep me");
     arrive(" go_7+. 001 of 001 ../../.hidden/evil 0000100 5D1A\r\n" + kBody);
