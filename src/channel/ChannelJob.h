@@ -43,6 +43,10 @@ public:
     // What the window caption shows for this job: the script or job name of
     // a script or send job, the file name of a file-receive or capture job.
     virtual std::string captionName() const { return {}; }
+    // A send-slot job that reads the other side's bytes as protocol (YAPP):
+    // while it runs, received text reaches only the job, not the window,
+    // the capture, the remote scanner or the scripts.
+    virtual bool takesReceivedBytes() const { return false; }
 };
 
 // The map link slot's job also takes the destination pairs of the

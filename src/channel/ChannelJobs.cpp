@@ -138,7 +138,9 @@ void CTncChannel::dispatch() {
     const ReceiveRecord record = rx_;
     JobScope scope(*this);
     if (number_ != 0) linkState_.onReceive(record);
-    if (!job(JobSlot::FileReceive)) receiveSlot(JobSlot::Capture, record, true);
+    const CChannelJob* sending = job(JobSlot::Send);
+    if (!job(JobSlot::FileReceive) && !(sending && sending->takesReceivedBytes()))
+        receiveSlot(JobSlot::Capture, record, true);
     if (number_ == 0) return;
 
     receiveSlot(JobSlot::MapLink, record);

@@ -106,7 +106,9 @@ int CTncChannel::receiveEntry(int kind, std::string_view data) {
 }
 
 void CTncChannel::flushToOutput() {
-    if (rx_.length > 0 && !job(JobSlot::FileReceive)) sink_.put(rx_.text(), rx_.kind);
+    const CChannelJob* sending = job(JobSlot::Send);
+    const bool hidden = job(JobSlot::FileReceive) || (sending && sending->takesReceivedBytes());
+    if (rx_.length > 0 && !hidden) sink_.put(rx_.text(), rx_.kind);
     rx_.length = 0;
 }
 
