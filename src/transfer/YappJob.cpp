@@ -44,6 +44,7 @@ void CYappJob::noticeRefusal(const YappPacket& refusal) {
 
 void CYappJob::showPeerText(std::string_view text) { channel().show(text, kKindConnected); }
 
-bool CYappJob::linkUp() const { return channel().linkState().linkActive(); }
+// A disconnect clears the destination before the jobs go.
+bool CYappJob::linkUp() const { return !channel().linkState().destCall().empty(); }
 
 }  // namespace norva
