@@ -62,6 +62,15 @@ std::unique_ptr<CChannelJob> makeYappReceiveJob(CTncChannel& channel, const std:
     return CYappReceiveJob::intoFile(channel, target, promptAfter, std::move(limits));
 }
 
+bool isYappJob(const CChannelJob* job) { return dynamic_cast<const CYappJob*>(job) != nullptr; }
+
+bool cancelYapp(CTncChannel& channel, JobSlot slot) {
+    auto* yapp = dynamic_cast<CYappJob*>(channel.job(slot));
+    if (!yapp) return false;
+    yapp->cancel();
+    return true;
+}
+
 std::unique_ptr<CChannelJob> makeCaptureJob(CTncChannel& channel, const std::filesystem::path& file,
                                             bool promptAfter, bool create, DiskLimits limits) {
     return std::make_unique<CTextCaptureJob>(channel, file, promptAfter, create, std::move(limits));

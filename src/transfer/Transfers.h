@@ -56,6 +56,12 @@ std::unique_ptr<CChannelJob> makeYappSendJob(CTncChannel& channel, const std::fi
 std::unique_ptr<CChannelJob> makeYappReceiveJob(CTncChannel& channel, const std::filesystem::path& target,
                                                 bool promptAfter = true, DiskLimits limits = {});
 
+// True when the job in the slot is a YAPP job.
+bool isYappJob(const CChannelJob* job);
+// The operator's stop of a YAPP job in the slot: it sends its cancel and
+// waits for the answer before it ends. False when no YAPP job is there.
+bool cancelYapp(CTncChannel& channel, JobSlot slot);
+
 // Capture of received (and typed) text into a file: the operator's log
 // (promptAfter off, append) or a remote station's message (//Send: promptAfter on).
 std::unique_ptr<CChannelJob> makeCaptureJob(CTncChannel& channel, const std::filesystem::path& file,
