@@ -46,6 +46,9 @@ constexpr const char* kConsoleHelp =
     "  :sendbin FILE   queue a #BIN# send of a file\n"
     "  :recvbin FILE   receive a #BIN# file into FILE (a directory: the sender's name);\n"
     "                  the other station starts its sender; \":recvbin off\" ends it\n"
+    "  :sendyapp FILE  queue a YAPP send of a file\n"
+    "  :recvyapp FILE  receive a file by YAPP into FILE (a directory: the sender's name);\n"
+    "                  a kept FILE.part is resumed; \":recvyapp off\" cancels it\n"
     "  :capture FILE   append the channel's text to FILE; \":capture off\" closes it\n"
     "  :queue          list the channel's transfers\n"
     "  :script NAME    run the script NAME (found in ScriptDir) on the channel\n"
@@ -79,7 +82,10 @@ bool parseChannel(std::string_view args, int& tnc, int& channel) {
     return true;
 }
 
-enum class ConsoleTransfer { SendText, SendBin, SendSevenPlus, ReceiveBin, ReceiveOff, Capture, CaptureOff, Queue };
+enum class ConsoleTransfer {
+    SendText, SendBin, SendSevenPlus, ReceiveBin, ReceiveOff, SendYapp, ReceiveYapp, ReceiveYappOff, Capture,
+    CaptureOff, Queue
+};
 
 struct TransferWord {
     std::string_view word;
@@ -94,6 +100,9 @@ constexpr TransferWord kTransferWords[] = {
     {":send7p", ConsoleTransfer::SendSevenPlus, "BinSendFileDir", "norva: \":send7p FILE\" needs a file name"},
     {":recvbin", ConsoleTransfer::ReceiveBin, "BinReadFileDir",
      "norva: \":recvbin FILE\" needs a file name (\":recvbin off\" ends a reception)"},
+    {":sendyapp", ConsoleTransfer::SendYapp, "BinSendFileDir", "norva: \":sendyapp FILE\" needs a file name"},
+    {":recvyapp", ConsoleTransfer::ReceiveYapp, "BinReadFileDir",
+     "norva: \":recvyapp FILE\" needs a file name (\":recvyapp off\" ends a reception)"},
     {":capture", ConsoleTransfer::Capture, "ReadFileDir",
      "norva: \":capture FILE\" needs a file name (\":capture off\" closes it)"},
     {":queue", ConsoleTransfer::Queue, nullptr, "norva: \":queue\" takes no file name"},
@@ -151,6 +160,25 @@ std::string startReceive(CTncChannel& ch, const std::filesystem::path& file) {
     return {};
 }
 
+std::string queueYapp(CTncChannel& ch, const std::filesystem::path& file) {
+    auto job = makeYappSendJob(ch, file, false);
+    if (!job) return unusable(file);
+    return enqueueTransfer(ch, std::move(job)) ? std::string() : oneLine(kTextQueueFull);
+}
+
+std::string startYappReceive(CTncChannel& ch, const std::filesystem::path& target) {
+    if (ch.job(JobSlot::FileReceive))
+        return "a reception is already running on " + channelLabel(ch.slot()) + " (\":recvyapp off\" ends a YAPP one)";
+    std::error_code ec;
+    if (std::filesystem::exists(std::filesystem::symlink_status(target, ec)) &&
+        !std::filesystem::is_directory(target, ec))
+        return target.string() + " exists; \":recvyapp\" never overwrites a file";
+    auto job = makeYappReceiveJob(ch, target, false);
+    if (!job) return unusable(target);
+    ch.setJob(JobSlot::FileReceive, std::move(job));
+    return {};
+}
+
 std::string startCapture(CTncChannel& ch, const std::filesystem::path& file) {
     // Appending: an existing log grows, it is never cut.
     auto job = makeCaptureJob(ch, file, false, false);
@@ -184,6 +212,11 @@ std::string carryOut(CTncChannel& ch, ConsoleTransfer what, const std::filesyste
         case ConsoleTransfer::ReceiveOff:
             if (!ch.receivingFile()) return "no #BIN# reception runs on " + channelLabel(ch.slot());
             cancelReceive(ch);
+            return {};
+        case ConsoleTransfer::SendYapp: return queueYapp(ch, file);
+        case ConsoleTransfer::ReceiveYapp: return startYappReceive(ch, file);
+        case ConsoleTransfer::ReceiveYappOff:
+            if (!cancelYapp(ch, JobSlot::FileReceive)) return "no YAPP reception runs on " + channelLabel(ch.slot());
             return {};
         case ConsoleTransfer::Capture: return startCapture(ch, file);
         case ConsoleTransfer::CaptureOff:
@@ -308,6 +341,7 @@ bool HeadlessConsole::transfer(std::string_view word, std::string_view args) {
         return true;
     }
     if (typed == "off" && what == ConsoleTransfer::ReceiveBin) what = ConsoleTransfer::ReceiveOff;
+    if (typed == "off" && what == ConsoleTransfer::ReceiveYapp) what = ConsoleTransfer::ReceiveYappOff;
     if (typed == "off" && what == ConsoleTransfer::Capture) what = ConsoleTransfer::CaptureOff;
     const int slot = slot_.load();
     engine_.post([&engine = engine_, err = err_, slot, what, typed, key = entry->dirKey] {

@@ -63,6 +63,14 @@ public:
         auto job = makeBinReceiveJob(ch, file, promptAfter);
         return job && ch.setJob(JobSlot::FileReceive, fromNextTick(std::move(job)));
     }
+    bool sendYappFile(CTncChannel& ch, const std::filesystem::path& file, bool promptAfter) override {
+        auto job = makeYappSendJob(ch, file, promptAfter);
+        return job && enqueueTransfer(ch, std::move(job));
+    }
+    bool receiveYappFile(CTncChannel& ch, const std::filesystem::path& file, bool promptAfter) override {
+        auto job = makeYappReceiveJob(ch, file, promptAfter);
+        return job && ch.setJob(JobSlot::FileReceive, fromNextTick(std::move(job)));
+    }
     bool captureMessage(CTncChannel& ch, const std::filesystem::path& file,
                         std::string_view oemHeading) override {
         auto job = makeCaptureJob(ch, file, true, true);
