@@ -194,7 +194,8 @@ TEST_F(Script, SendWaitsForTheTransferAndPrintShowsWithoutSending) {
     for (int i = 0; i < 5 && job(); ++i) ch->tick();
     EXPECT_EQ(air(), "line 1\rbye\r");
     EXPECT_EQ(shown(kClassInputEcho).find("SENT\r") != std::string::npos, true);
-    EXPECT_NE(shown(kClassTncEcho).find("\rScript s.scr, Zeile 3: Datei nicht gefunden: MISSING.TXT\r"),
+    EXPECT_NE(shown(kClassTncEcho).find("\rScript s.scr, Zeile 3: Datei nicht gefunden: MISSING.TXT (gesucht in " +
+                                        rig.dir.path().string() + ")\r"),
               std::string::npos);
 }
 
