@@ -1,11 +1,12 @@
 // Directory files and listing headings as a mailbox sends them: reading a
 // file of any bytes as a DieBox and as an F6FBB listing, FBB's message
 // lines and prompt, naming a listing, building commands and read scripts.
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 
 #include "mailbox/BoxDirWatcher.h"
 #include "mailbox/BoxDirectory.h"
@@ -23,7 +24,8 @@ void checkScript(const std::string& script) {
     if (parsed.error) __builtin_trap();
     for (const ScriptLine& line : parsed.lines)
         if (line.kind == LineKind::Command && line.command != ScriptCommand::Rem &&
-            line.command != ScriptCommand::WaitForBoxPrompt && line.command != ScriptCommand::WaitFor)
+            line.command != ScriptCommand::WaitForBoxPrompt &&
+            line.command != ScriptCommand::WaitFor)
             __builtin_trap();
 }
 
@@ -42,7 +44,8 @@ void readAs(const std::string& path, const std::string& bytes, const MailboxSett
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
-    static const std::string path = "/tmp/norva-fuzz-mailbox-" + std::to_string(::getpid()) + ".b01";
+    static const std::string path =
+        "/tmp/norva-fuzz-mailbox-" + std::to_string(::getpid()) + ".b01";
     MailboxSettings s;
     s.userHeading = "USER-FILE:";
     s.infoHeading = "INFO-FILE:";
@@ -51,9 +54,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The same bytes under FBB's heading, so that its line parser meets them all.
     readAs(path, "Msg#   TSLD  Size To    @Route  From   Date/Time Subject\r\n" + bytes, s);
     if (auto m = parseFbbLine(bytes)) {
-        if (m->subject.size() > kFbbSubjectLimit || fbbDisplayLine(*m).size() > 2 * kFbbLineLimit) __builtin_trap();
+        if (m->subject.size() > kFbbSubjectLimit || fbbDisplayLine(*m).size() > 2 * kFbbLineLimit)
+            __builtin_trap();
     }
-    if (auto prompt = fbbPromptText(bytes); prompt && prompt->size() > kFbbPromptLimit) __builtin_trap();
+    if (auto prompt = fbbPromptText(bytes); prompt && prompt->size() > kFbbPromptLimit)
+        __builtin_trap();
     (void)findFbbHeading(bytes);
     const std::string name = boxListingName(BoxListing::User, bytes);
     if (name.find('/') != std::string::npos || name.starts_with(".")) __builtin_trap();

@@ -8,39 +8,52 @@ namespace norva {
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool isUpperOrDigit(char c) { return isDigit(c) || (c >= 'A' && c <= 'Z'); }
-bool isAlnum(char c) { return isUpperOrDigit(c) || (c >= 'a' && c <= 'z'); }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool isUpperOrDigit(char c) {
+    return isDigit(c) || (c >= 'A' && c <= 'Z');
+}
+bool isAlnum(char c) {
+    return isUpperOrDigit(c) || (c >= 'a' && c <= 'z');
+}
 
 bool allDigits(std::string_view s, std::size_t most) {
     return !s.empty() && s.size() <= most && std::all_of(s.begin(), s.end(), isDigit);
 }
 
-int twoDigits(std::string_view s) { return (s[0] - '0') * 10 + (s[1] - '0'); }
+int twoDigits(std::string_view s) {
+    return (s[0] - '0') * 10 + (s[1] - '0');
+}
 
 // A call or a bulletin address: up to 6 letters and digits, an optional SSID.
 bool isAddress(std::string_view s) {
     const auto dash = s.find('-');
     const std::string_view base = s.substr(0, dash);
-    if (base.empty() || base.size() > 6 || !std::all_of(base.begin(), base.end(), isAlnum)) return false;
+    if (base.empty() || base.size() > 6 || !std::all_of(base.begin(), base.end(), isAlnum))
+        return false;
     return dash == std::string_view::npos || allDigits(s.substr(dash + 1), 2);
 }
 
 // "@WW", "@DB0FBB.#NRW.DEU.EU": the BBS a message goes to.
 bool isRoute(std::string_view s) {
     return s.size() >= 2 && s.size() <= 40 && s.front() == '@' &&
-           std::all_of(s.begin() + 1, s.end(), [](char c) { return isAlnum(c) || c == '.' || c == '#' || c == '-'; });
+           std::all_of(s.begin() + 1, s.end(),
+                       [](char c) { return isAlnum(c) || c == '.' || c == '#' || c == '-'; });
 }
 
 // Type (private, bulletin, NTS traffic, acknowledgement), then status and flag letters.
 bool isFlags(std::string_view s) {
-    return !s.empty() && s.size() <= 4 && std::string_view("PBTA").find(s.front()) != std::string_view::npos &&
-           std::all_of(s.begin(), s.end(), [](char c) { return isUpperOrDigit(c) || c == '$' || c == '#'; });
+    return !s.empty() && s.size() <= 4 &&
+           std::string_view("PBTA").find(s.front()) != std::string_view::npos &&
+           std::all_of(s.begin(), s.end(),
+                       [](char c) { return isUpperOrDigit(c) || c == '$' || c == '#'; });
 }
 
 // MMDD/HHMM with every part in its range.
 bool isFbbDate(std::string_view s) {
-    if (s.size() != 9 || s[4] != '/' || !allDigits(s.substr(0, 4), 4) || !allDigits(s.substr(5), 4)) return false;
+    if (s.size() != 9 || s[4] != '/' || !allDigits(s.substr(0, 4), 4) || !allDigits(s.substr(5), 4))
+        return false;
     const int month = twoDigits(s.substr(0, 2));
     const int day = twoDigits(s.substr(2, 2));
     return month >= 1 && month <= 12 && day >= 1 && day <= 31 && twoDigits(s.substr(5, 2)) <= 23 &&
@@ -126,7 +139,8 @@ std::optional<FbbMessage> parseFbbLine(std::string_view line) {
     }
     std::size_t next = 4;
     if (route.empty() && f[next].text.front() == '@') route = f[next++].text;
-    if (!isAddress(to) || (!route.empty() && !isRoute(route)) || next + 1 >= f.size()) return std::nullopt;
+    if (!isAddress(to) || (!route.empty() && !isRoute(route)) || next + 1 >= f.size())
+        return std::nullopt;
     if (!isAddress(f[next].text) || !isFbbDate(f[next + 1].text)) return std::nullopt;
     m.to = std::string(to);
     m.route = std::string(route);
@@ -138,20 +152,23 @@ std::optional<FbbMessage> parseFbbLine(std::string_view line) {
 
 std::string fbbDisplayLine(const FbbMessage& m) {
     // 1209/0326 (MMDD/HHMM) shows as 09.12. 03:26, as dates are written here.
-    const std::string date = m.date.substr(2, 2) + "." + m.date.substr(0, 2) + ". " + m.date.substr(5, 2) + ":" +
-                             m.date.substr(7, 2);
+    const std::string date = m.date.substr(2, 2) + "." + m.date.substr(0, 2) + ". " +
+                             m.date.substr(5, 2) + ":" + m.date.substr(7, 2);
     std::string line = padded(m.number, 6, true) + " " + padded(m.from, 9, false) + " " +
-                       padded(m.to + m.route, 16, false) + " " + date + " " + padded(m.size, 6, true);
+                       padded(m.to + m.route, 16, false) + " " + date + " " +
+                       padded(m.size, 6, true);
     if (!m.subject.empty()) line += " " + m.subject;
     return line;
 }
 
 std::optional<std::string> fbbPromptText(std::string_view line) {
-    while (!line.empty() && (line.back() == ' ' || line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\r' || line.back() == '\n'))
+        line.remove_suffix(1);
     line = skipBlanks(line);
     const auto close = line.find(')');
-    if (line.size() > kFbbPromptLimit || line.empty() || line.front() != '(' || close == std::string_view::npos ||
-        !allDigits(line.substr(1, close - 1), 3) || line.back() != '>')
+    if (line.size() > kFbbPromptLimit || line.empty() || line.front() != '(' ||
+        close == std::string_view::npos || !allDigits(line.substr(1, close - 1), 3) ||
+        line.back() != '>')
         return std::nullopt;
     const std::string_view text = skipBlanks(line.substr(close + 1));
     if (text.size() < 2) return std::nullopt;

@@ -13,11 +13,11 @@
 namespace norva {
 
 struct FbbMessage {
-    std::string number;   // digits
-    std::string flags;    // type, status and flags as listed ("B$L", "PN")
-    std::string size;     // digits
-    std::string to;       // "ALL", "DL2BBB-1"
-    std::string route;    // "@WW", empty for most private mail
+    std::string number;  // digits
+    std::string flags;   // type, status and flags as listed ("B$L", "PN")
+    std::string size;    // digits
+    std::string to;      // "ALL", "DL2BBB-1"
+    std::string route;   // "@WW", empty for most private mail
     std::string from;
     std::string date;     // MMDD/HHMM as listed
     std::string subject;  // control characters made blanks, cut at kFbbSubjectLimit
