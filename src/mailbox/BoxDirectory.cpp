@@ -8,7 +8,6 @@
 #include "mailbox/FbbListing.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
-#include "script/ScriptFile.h"
 
 namespace norva {
 
@@ -91,16 +90,17 @@ std::optional<std::string> listedLine(BoxDirectory& dir, std::string_view line) 
 
 // Script lines are text; bytes below blank would keep the script from running.
 std::string scriptSafe(std::string_view text) {
-    std::string out = cut(text, kScriptMaxLine);
+    std::string out = cut(text, kReadScriptLineLimit);
     for (char& c : out)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
     return out;
 }
 
-// A command that runs as text: no script command marker, no control byte, not too long.
+// A command that a script sends as text: a script reads "**" or "* "
+// anywhere in a line, and ";" at its start, as its own.
 bool staysText(std::string_view command) {
-    return command.size() <= kScriptMaxLine && scriptSafe(command) == command &&
-           parseScriptLine(command, 1).kind == LineKind::Text;
+    return !command.empty() && command.front() != ';' && command.find("**") == std::string_view::npos &&
+           command.find("* ") == std::string_view::npos && scriptSafe(command) == command;
 }
 
 }  // namespace

@@ -24,6 +24,8 @@ struct BoxDirectory {
 };
 
 inline constexpr std::size_t kDirectoryReadLimit = 32765;
+// The longest line a script may hold; longer read script lines are cut.
+inline constexpr std::size_t kReadScriptLineLimit = 126;
 
 // Reads a directory file: its kind from a DieBox heading in the first 127
 // bytes, else from FBB's column heading anywhere (left as in previous when

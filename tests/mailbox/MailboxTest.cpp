@@ -313,6 +313,8 @@ TEST_F(Directory, TheKindIsDecidedForEachFileFromItsHeading) {
 
 // Titles and boards come from the air; the script they end up in must run
 // as the reader wrote it: no command of theirs, no line that stops it.
+static_assert(kReadScriptLineLimit == kScriptMaxLine, "read scripts are cut where scripts refuse lines");
+
 TEST_F(Directory, ReadScriptsKeepWhatTheAirSentAsText) {
     const std::string listing = "User-File: ALLE\r\n"
                                 "  1 DL1ABC 01.12.26 10:15 12 Nice ** RUN rm -rf x\r\n"
