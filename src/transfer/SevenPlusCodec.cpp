@@ -270,4 +270,18 @@ std::optional<std::string> checkedSevenPlusLine(std::string_view line) {
     return repair(line, kHeaderSymbols, miniCheckHolds);
 }
 
+std::optional<std::int64_t> sevenPlusNumber(std::string_view s, int base, std::size_t maxDigits) {
+    if (s.empty() || s.size() > maxDigits) return std::nullopt;
+    std::int64_t v = 0;
+    for (const char c : s) {
+        int d = -1;
+        if (c >= '0' && c <= '9') d = c - '0';
+        else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+        else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
+        if (d < 0) return std::nullopt;
+        v = v * base + d;
+    }
+    return v;
+}
+
 }  // namespace norva

@@ -48,4 +48,8 @@ std::string withSevenPlusChecks(std::string_view text66);
 // one character went wrong; nothing otherwise.
 std::optional<std::string> checkedSevenPlusLine(std::string_view line);
 
+// A field of decimal (base 10) or hex (base 16, either case) digits, at most
+// maxDigits of them; nothing for an empty, longer or other field.
+std::optional<std::int64_t> sevenPlusNumber(std::string_view s, int base, std::size_t maxDigits);
+
 }  // namespace norva

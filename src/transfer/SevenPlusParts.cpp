@@ -47,21 +47,6 @@ std::vector<std::string_view> blankFields(std::string_view s) {
     return out;
 }
 
-// Digits of a base, at most maxDigits of them; nothing for anything else.
-std::optional<std::int64_t> number(std::string_view s, int base, std::size_t maxDigits) {
-    if (s.empty() || s.size() > maxDigits) return std::nullopt;
-    std::int64_t v = 0;
-    for (char c : s) {
-        int d = -1;
-        if (c >= '0' && c <= '9') d = c - '0';
-        else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-        else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        if (d < 0) return std::nullopt;
-        v = v * base + d;
-    }
-    return v;
-}
-
 std::string hex(std::int64_t v, int width) {
     char buf[24];
     std::snprintf(buf, sizeof buf, "%0*llX", width, static_cast<unsigned long long>(v));
@@ -71,10 +56,10 @@ std::string hex(std::int64_t v, int width) {
 std::optional<SevenPlusHeader> headerFields(std::string_view line) {
     const auto f = blankFields(line.substr(std::min<std::size_t>(8, line.size()), 54));
     if (f.size() < 7 || f[1] != "of") return std::nullopt;
-    const auto part = number(f[0], 10, 3);
-    const auto parts = number(f[2], 10, 3);
-    const auto size = number(f[4], 10, 7);
-    const auto perPart = number(f[6], 16, 3);
+    const auto part = sevenPlusNumber(f[0], 10, 3);
+    const auto parts = sevenPlusNumber(f[2], 10, 3);
+    const auto size = sevenPlusNumber(f[4], 10, 7);
+    const auto perPart = sevenPlusNumber(f[6], 16, 3);
     if (!part || !parts || !size || !perPart || f[3].size() > 12) return std::nullopt;
     SevenPlusHeader h{static_cast<int>(*part), static_cast<int>(*parts), std::string(f[3]), *size,
                       static_cast<int>(*perPart), line.size() > 65 && line[65] == kLongNameMark};
@@ -176,7 +161,7 @@ std::optional<std::uint32_t> parseSevenPlusStop(std::string_view line) {
     // A 64-bit build of 7PLUS puts garbage above the 32 bits of the stamp.
     std::uint32_t stamp = 0;
     for (char c : text.substr(open + 1, close - open - 1)) {
-        const auto d = number(std::string_view(&c, 1), 16, 1);
+        const auto d = sevenPlusNumber(std::string_view(&c, 1), 16, 1);
         if (!d) return 0u;
         stamp = (stamp << 4) | static_cast<std::uint32_t>(*d);
     }

@@ -27,20 +27,6 @@ std::string hex(long long v, int width, bool lower = false) {
     return buf;
 }
 
-std::optional<long long> number(std::string_view s, int base, std::size_t maxDigits) {
-    if (s.empty() || s.size() > maxDigits) return std::nullopt;
-    long long v = 0;
-    for (char c : s) {
-        int d = -1;
-        if (c >= '0' && c <= '9') d = c - '0';
-        else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-        else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        if (d < 0) return std::nullopt;
-        v = v * base + d;
-    }
-    return v;
-}
-
 std::vector<std::string_view> tokens(std::string_view s) {
     std::vector<std::string_view> out;
     for (std::size_t at = 0; at < s.size();) {
@@ -79,7 +65,7 @@ std::optional<T> refuse(std::string* error, const char* why) {
 bool crcHolds(const std::vector<std::string_view>& lines, std::size_t first, std::size_t last) {
     if (last + 1 >= lines.size() || !lines[last + 1].starts_with("CRC ")) return false;
     const auto field = tokens(lines[last + 1].substr(4));
-    const auto stored = field.size() == 1 ? number(field[0], 16, 4) : std::nullopt;
+    const auto stored = field.size() == 1 ? sevenPlusNumber(field[0], 16, 4) : std::nullopt;
     return stored && *stored == linesCrc(lines, first, last);
 }
 
@@ -119,7 +105,7 @@ bool reportHead(std::string_view rest, SevenPlusErrorReport& r) {
     const auto first = tokens(rest);
     if (first.size() < 3) return false;
     r.headerName = std::string(first[0]);
-    const auto perPart = number(first[1], 16, 3);
+    const auto perPart = sevenPlusNumber(first[1], 16, 3);
     std::string_view tail = rest.substr(static_cast<std::size_t>(first[1].data() + first[1].size() - rest.data()));
     while (tail.starts_with(' ')) tail.remove_prefix(1);
     if (tail.starts_with('/')) {
@@ -129,7 +115,7 @@ bool reportHead(std::string_view rest, SevenPlusErrorReport& r) {
         tail.remove_prefix(close + 1);
     }
     const auto rest2 = tokens(tail);
-    const auto size = rest2.size() == 1 ? number(rest2[0], 10, 7) : std::nullopt;
+    const auto size = rest2.size() == 1 ? sevenPlusNumber(rest2[0], 10, 7) : std::nullopt;
     if (!perPart || !size || !sizesUsable(*size, *perPart)) return false;
     r.linesPerPart = static_cast<int>(*perPart);
     r.size = *size;
@@ -144,13 +130,13 @@ std::optional<std::size_t> reportBody(const std::vector<std::string_view>& lines
     for (std::size_t i = from; i < lines.size(); ++i) {
         for (std::string_view t : tokens(lines[i])) {
             if (t.starts_with('[')) {
-                const auto stamp = t.ends_with(']') ? number(t.substr(1, t.size() - 2), 16, 8) : std::nullopt;
+                const auto stamp = t.ends_with(']') ? sevenPlusNumber(t.substr(1, t.size() - 2), 16, 8) : std::nullopt;
                 if (!stamp || current) return std::nullopt;
                 r.stamp = static_cast<std::uint32_t>(*stamp);
                 if (i + 1 < lines.size() && lines[i + 1] == "00") return i + 1;
                 return std::nullopt;
             }
-            const auto v = number(t, 16, 3);
+            const auto v = sevenPlusNumber(t, 16, 3);
             if (!v) return std::nullopt;
             if (!current) {
                 if (*v < 1 || *v > partsOf(r.size, r.linesPerPart) || (!r.missing.empty() && *v <= r.missing.back().part))
@@ -252,11 +238,11 @@ std::optional<SevenPlusCorrection> parseSevenPlusCorrection(std::string_view tex
     if (!head) return refuse<SevenPlusCorrection>(error, "Keine 7Plus-Korrekturdatei.");
     const auto f = tokens(lines[*head].substr(kCorrectionTag.size()));
     SevenPlusCorrection c;
-    const auto size = f.size() >= 3 ? number(f[1], 10, 7) : std::nullopt;
-    const auto perPart = f.size() >= 3 ? number(f[2], 16, 3) : std::nullopt;
+    const auto size = f.size() >= 3 ? sevenPlusNumber(f[1], 10, 7) : std::nullopt;
+    const auto perPart = f.size() >= 3 ? sevenPlusNumber(f[2], 16, 3) : std::nullopt;
     const auto stamp = f.size() >= 4 && f[3].size() >= 2 && f[3].starts_with('[') && f[3].ends_with(']')
-                           ? number(f[3].substr(1, f[3].size() - 2), 16, 8)
-                           : std::optional<long long>(0);
+                           ? sevenPlusNumber(f[3].substr(1, f[3].size() - 2), 16, 8)
+                           : std::optional<std::int64_t>(0);
     if (!size || !perPart || !stamp || !sizesUsable(*size, *perPart))
         return refuse<SevenPlusCorrection>(error, "Die 7Plus-Korrekturdatei ist beschädigt.");
     c.headerName = std::string(f[0]);
@@ -272,13 +258,13 @@ std::optional<SevenPlusCorrection> parseSevenPlusCorrection(std::string_view tex
             return c;
         }
         const bool partLine = line.size() == 5 && line.starts_with(" P") && line.ends_with(':');
-        const auto p = partLine ? number(line.substr(2, 2), 16, 2) : std::nullopt;
+        const auto p = partLine ? sevenPlusNumber(line.substr(2, 2), 16, 2) : std::nullopt;
         if (p && *p >= 1 && *p <= parts) {
             part = static_cast<int>(*p);
             continue;
         }
         const bool indexLine = line.size() == 6 && line.starts_with(" L") && line.ends_with(':');
-        const auto index = indexLine ? number(line.substr(2, 3), 16, 3) : std::nullopt;
+        const auto index = indexLine ? sevenPlusNumber(line.substr(2, 3), 16, 3) : std::nullopt;
         if (!index || part == 0 || i + 1 >= lines.size() || c.lines.size() >= kMaxLines) break;
         c.lines.push_back({part, static_cast<int>(*index), std::string(lines[++i])});
     }
