@@ -21,6 +21,7 @@ SimTnc::SimTnc(Key, Radio& radio, TncConfig config)
     : radio_(radio), config_(std::move(config)), rng_(config_.seed) {
     config_.channels = std::clamp(config_.channels, 1, kMaxChannels);
     channels_.resize(static_cast<std::size_t>(config_.channels) + 1);
+    received_.resize(channels_.size());
     if (config_.call.empty()) config_.call = "NOCALL";
     if (config_.startInHostMode) mode_ = TncMode::Host;
 }
@@ -279,7 +280,22 @@ void SimTnc::pushItem(int number, std::uint8_t code, std::string data) {
             ch->pending.pop_front();
         }
     }
+    if (code == kConnInfo) noteReceived(number, data);
     ch->pending.push_back(Item{code, std::move(data)});
+}
+
+void SimTnc::noteReceived(int number, std::string_view data) {
+    std::lock_guard lock(sideMutex_);
+    ReceivedLog& log = received_[static_cast<std::size_t>(number)];
+    log.bytes.append(data);
+    const std::size_t limit = config_.receivedLogLimit;
+    // Forgets in halves of the limit, so a steady stream does not move the
+    // whole log for every frame.
+    if (log.bytes.size() > limit) {
+        const std::size_t drop = log.bytes.size() - limit / 2;
+        log.bytes.erase(0, drop);
+        log.dropped += drop;
+    }
 }
 
 bool SimTnc::monitorShows(char kind) const {
@@ -361,6 +377,19 @@ std::string SimTnc::terminalLog() const {
 SimCounters SimTnc::counters() const {
     std::lock_guard lock(sideMutex_);
     return counters_;
+}
+
+ReceivedText SimTnc::receivedSince(int number, std::uint64_t from) const {
+    std::lock_guard lock(sideMutex_);
+    if (number < 0 || number > config_.channels) return {};
+    const ReceivedLog& log = received_[static_cast<std::size_t>(number)];
+    ReceivedText out;
+    out.end = log.dropped + log.bytes.size();
+    if (from < out.end) {
+        const std::uint64_t start = std::max(from, log.dropped) - log.dropped;
+        out.text = log.bytes.substr(static_cast<std::size_t>(start));
+    }
+    return out;
 }
 
 void SimTnc::clearLogs() {

@@ -42,6 +42,12 @@ struct LoggedFrame {
     std::string data;
 };
 
+// Connected info a channel received from the air, from a position on.
+struct ReceivedText {
+    std::uint64_t end = 0;  // position after the last byte received so far
+    std::string text;
+};
+
 struct SimCounters {
     std::uint64_t framesHandled = 0;   // host frames processed (answered or reply dropped)
     std::uint64_t framesIgnored = 0;   // host frames read while silent
@@ -112,6 +118,12 @@ public:
     std::string terminalLog() const;  // raw bytes received in terminal mode
     SimCounters counters() const;
     void clearLogs();
+    // Connected info that reached the channel from the air (what "G" hands
+    // the host as code 7), from position `from` on. Positions count every
+    // byte the channel ever received, so a test marks where it stood and
+    // waits for what comes after. The newest bytes are kept (at least half
+    // of receivedLogLimit, at most all of it); clearLogs() keeps them too.
+    ReceivedText receivedSince(int channel, std::uint64_t from = 0) const;
 
     // Optional event trace (mode and link changes, frames); for the program's --verbose.
     void setTrace(std::function<void(std::string_view)> trace) { trace_ = std::move(trace); }
@@ -136,6 +148,10 @@ private:
     struct Chunk {
         std::uint64_t due = 0;
         std::string bytes;
+    };
+    struct ReceivedLog {
+        std::string bytes;
+        std::uint64_t dropped = 0;  // bytes forgotten before bytes[0]
     };
     struct Faults {
         int drop = 0;
@@ -180,6 +196,7 @@ private:
     const Channel* channel(int number) const;
     void setLinkState(int channel, int state);
     void pushItem(int channel, std::uint8_t code, std::string data);
+    void noteReceived(int channel, std::string_view data);
     bool monitorShows(char kind) const;
 
     Radio& radio_;
@@ -207,6 +224,7 @@ private:
     Faults faults_;
     std::deque<LoggedFrame> frameLog_;
     std::string terminalLog_;
+    std::vector<ReceivedLog> received_;  // by channel
     SimCounters counters_;
 };
 
