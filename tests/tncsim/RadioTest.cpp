@@ -113,13 +113,14 @@ TEST_F(TwoTncs, InfoCrossesAndCountersMove) {
     EXPECT_EQ(toA(cmd(1, "G")), counted(1, 7, std::string(256, 'r')));
 }
 
-// What a channel received stays readable from a marked position on, whether
-// or not the host fetched it, in every byte value; the monitor and other
-// channels keep out of it, and a long stream forgets its oldest bytes only.
-TEST_F(TwoTncs, ReceivedInfoIsReadFromAMarkedPosition) {
+// What a channel received, and what its host gave it to send, stay readable
+// from a marked position on, whether or not the host fetched it, in every
+// byte value; the monitor, refused frames and other channels keep out of
+// it, and a long stream forgets its oldest bytes only.
+TEST_F(TwoTncs, ChannelInfoIsReadFromAMarkedPosition) {
     Radio small{quickRadio()};
     TncConfig limited = test::hostConfig("DL2BBB");
-    limited.receivedLogLimit = 600;
+    limited.channelLogLimit = 600;
     SimTnc& sender = small.addTnc(test::hostConfig("DL1AAA"));
     SimTnc& receiver = small.addTnc(limited);
     EXPECT_EQ(receiver.feed(cmd(0, "M IUSC"), 0), ok(0));
@@ -131,18 +132,22 @@ TEST_F(TwoTncs, ReceivedInfoIsReadFromAMarkedPosition) {
     sender.feed(info(1, every.substr(0, 128)), 100);
     sender.feed(info(1, every.substr(128)), 100);
     small.advance(200);
-    const ReceivedText first = receiver.receivedSince(1);
+    const ChannelText first = receiver.receivedSince(1);
     EXPECT_EQ(first.text, every) << "kept although the host fetched nothing";
     EXPECT_EQ(first.end, 256u);
     EXPECT_EQ(receiver.receivedSince(2).text, "");
     EXPECT_EQ(receiver.receivedSince(0).text, "") << "monitor frames are not received info";
     EXPECT_EQ(sender.receivedSince(1).end, 0u);
+    EXPECT_EQ(sender.sentSince(1).text, every);
+    EXPECT_EQ(sender.feed(info(2, "lost"), 200), text(2, 2, "CHANNEL NOT CONNECTED"));
+    EXPECT_EQ(sender.sentSince(2).end, 0u) << "a refused frame was never sent";
     EXPECT_EQ(receiver.feed(cmd(1, "G"), 200), text(1, 3, "(1) CONNECTED to DL1AAA"));
     EXPECT_EQ(receiver.feed(cmd(1, "G"), 200), counted(1, 7, every.substr(0, 128)));
 
     sender.feed(info(1, "prompt >"), 200);
     small.advance(300);
     EXPECT_EQ(receiver.receivedSince(1, first.end).text, "prompt >");
+    EXPECT_EQ(sender.sentSince(1, 250).text, every.substr(250) + "prompt >");
     EXPECT_EQ(receiver.receivedSince(1, 9999).text, "");
     EXPECT_EQ(receiver.receivedSince(99).end, 0u) << "no such channel";
 
@@ -150,7 +155,7 @@ TEST_F(TwoTncs, ReceivedInfoIsReadFromAMarkedPosition) {
     sender.feed(info(1, std::string(200, 'x')), 300);
     sender.feed(info(1, std::string(200, 'y')), 300);
     small.advance(400);
-    const ReceivedText late = receiver.receivedSince(1, 0);
+    const ChannelText late = receiver.receivedSince(1, 0);
     EXPECT_EQ(late.end, 664u);
     EXPECT_GE(late.text.size(), 300u);
     EXPECT_LE(late.text.size(), 600u);
