@@ -133,7 +133,7 @@ std::string queueSend(CTncChannel& ch, const std::filesystem::path& file, bool b
 }
 
 std::string startReceive(CTncChannel& ch, const std::filesystem::path& file) {
-    if (ch.job(JobSlot::FileReceive))
+    if (ch.receivingFile())
         return "a #BIN# reception is already running on " + channelLabel(ch.slot()) +
                " (\":recvbin off\" ends it)";
     // Nobody can be asked before a file is cut: an existing one is refused.
@@ -177,7 +177,7 @@ std::string carryOut(CTncChannel& ch, ConsoleTransfer what, const std::filesyste
         case ConsoleTransfer::SendBin: return queueSend(ch, file, true);
         case ConsoleTransfer::ReceiveBin: return startReceive(ch, file);
         case ConsoleTransfer::ReceiveOff:
-            if (!ch.job(JobSlot::FileReceive)) return "no #BIN# reception runs on " + channelLabel(ch.slot());
+            if (!ch.receivingFile()) return "no #BIN# reception runs on " + channelLabel(ch.slot());
             cancelReceive(ch);
             return {};
         case ConsoleTransfer::Capture: return startCapture(ch, file);

@@ -71,7 +71,7 @@ std::string sevenPlusStopName(std::string_view stopLine) {
 }
 
 bool CSevenPlusJob::startCapture(CTncChannel& channel, std::string_view receivedText) {
-    if (channel.job(JobSlot::Send) || channel.job(JobSlot::FileReceive)) return false;
+    if (channel.job(JobSlot::Send) || channel.receivingFile()) return false;
     const auto at = receivedText.find(kStartMarker);
     if (at == std::string_view::npos) return false;
     const auto name = plainName(toUpper(sevenPlusField(receivedText.substr(at), 5)));
