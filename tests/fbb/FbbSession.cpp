@@ -72,9 +72,10 @@ void FbbVisit::expectWholeVisitInOrder() {
     EXPECT_TRUE(inOrder(norvaSent(), {"L\r", "R 101\r", "D\r", "BGET " + downloadName + "\r", "#OK#\r",
                                       binReport("#BIN-RX OK#", download), "BPUT " + uploadName + "\r",
                                       "#BIN#" + std::to_string(upload.size()), upload, "B\r"}));
-    // What the operator reads of FBB's reports.
-    EXPECT_TRUE(waitForOutput("9: " + binReport("BIN-TX OK #", download)));
-    EXPECT_TRUE(waitForOutput("9: " + binReport("BIN-RX OK #", upload)));
+    // What the operator reads of FBB's reports: in the channel's lines (a
+    // script's echo line has no CR of its own, so a report may follow it).
+    EXPECT_TRUE(waitForOutputMatching(R"(#2 \[1/1\] 9: [^\n]*)" + binReport("BIN-TX OK #", download) + " *\n"));
+    EXPECT_TRUE(waitForOutputMatching(R"(#2 \[1/1\] 9: [^\n]*)" + binReport("BIN-RX OK #", upload) + " *\n"));
 }
 
 }  // namespace norva::test

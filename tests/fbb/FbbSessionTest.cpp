@@ -54,7 +54,7 @@ using FbbSysop = FbbFixture;
 TEST_F(FbbSysop, SysChallengeIsAnsweredByPwdFromThePasswordFile) {
     const fs::path pwd = norvaDir() / "DB0FBB.pwd";
     ASSERT_TRUE(writeNodePassword(pwd, kSysPassword, "SYS"));
-    ASSERT_TRUE(writePasswordKey(pwd, "StationMode", "TheNet"));
+    ASSERT_TRUE(writePasswordKey(pwd, "StationMode", "FBB"));
     ASSERT_TRUE(connectMailbox());
 
     std::uint64_t from = mark();
