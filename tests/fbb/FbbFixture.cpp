@@ -244,10 +244,11 @@ void FbbFixture::TearDown() {
         // Both at once: FBB alone takes about four seconds to leave host mode.
         norva_.terminate();
         xfbbd_.terminate();
-        const auto norvaExit = norva_.wait(milliseconds(10000));
-        const auto fbbExit = xfbbd_.wait(milliseconds(15000));
-        EXPECT_EQ(norvaExit, std::optional<int>(0)) << "Norva ends cleanly on SIGTERM";
-        EXPECT_TRUE(fbbExit.has_value()) << "xfbbd ends by itself on SIGTERM";
+        // Only a program that was started is asked how it ended.
+        if (norva_.pid() > 0)
+            EXPECT_EQ(norva_.wait(milliseconds(10000)), std::optional<int>(0)) << "Norva ends cleanly on SIGTERM";
+        if (xfbbd_.pid() > 0)
+            EXPECT_TRUE(xfbbd_.wait(milliseconds(15000)).has_value()) << "xfbbd ends by itself on SIGTERM";
         if (HasFailure()) std::cerr << report();
         norvaTnc_->stop();
         fbbTnc_->stop();

@@ -43,7 +43,8 @@ fi
 export FBBCONF="$F/fbb.conf"
 ulimit -f 40000
 if [ $foreground -eq 1 ]; then exec stdbuf -oL -eL xfbbd -v -n < /dev/null; fi
-setsid sh -c "echo \$\$ > '$F/xfbbd.pid'; exec stdbuf -oL -eL xfbbd -v -n" < /dev/null > "$F/xfbbd.out" 2>&1 &
+# The shell around it waits for its end and takes the link away.
+setsid sh -c "stdbuf -oL -eL xfbbd -v -n & echo \$! > '$F/xfbbd.pid'; wait; rm -f '$link'" < /dev/null > "$F/xfbbd.out" 2>&1 &
 for i in $(seq 1 200); do grep -a -q 'xfbbd ready and running' "$F/xfbbd.out" 2>/dev/null && break; sleep 0.1; done
 grep -a -q 'xfbbd ready and running' "$F/xfbbd.out" || { echo "xfbbd not ready after 20 s (see $F/xfbbd.out)" >&2; exit 1; }
 cat "$F/xfbbd.pid"
