@@ -245,10 +245,12 @@ void FbbFixture::TearDown() {
         norva_.terminate();
         xfbbd_.terminate();
         // Only a program that was started is asked how it ended.
-        if (norva_.pid() > 0)
+        if (norva_.pid() > 0) {
             EXPECT_EQ(norva_.wait(milliseconds(10000)), std::optional<int>(0)) << "Norva ends cleanly on SIGTERM";
-        if (xfbbd_.pid() > 0)
+        }
+        if (xfbbd_.pid() > 0) {
             EXPECT_TRUE(xfbbd_.wait(milliseconds(15000)).has_value()) << "xfbbd ends by itself on SIGTERM";
+        }
         if (HasFailure()) std::cerr << report();
         norvaTnc_->stop();
         fbbTnc_->stop();
