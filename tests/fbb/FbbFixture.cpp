@@ -15,7 +15,6 @@
 #include <cstring>
 #include <iostream>
 #include <regex>
-#include <thread>
 
 #include "support/Eventually.h"
 #include "support/TempDir.h"
@@ -31,12 +30,7 @@ using Clock = std::chrono::steady_clock;
 // Polls pred until it holds or the limit passes.
 template <class Pred>
 bool within(milliseconds limit, Pred pred) {
-    const auto end = Clock::now() + limit;
-    while (Clock::now() < end) {
-        if (pred()) return true;
-        std::this_thread::sleep_for(milliseconds(5));
-    }
-    return pred();
+    return eventually(pred, static_cast<int>(limit.count()));
 }
 
 std::string tail(const std::string& text, std::size_t n = 3000) {

@@ -46,6 +46,49 @@ TEST_F(FbbVisit, TypedListsReadsFetchesDeliversAndLogsOff) {
     expectWholeVisitInOrder();
 }
 
+// The name in FBB's "Ready to send" line comes from the air: a second
+// download of the same name gets a free name and leaves the first whole, and
+// a file named like Norva's own (a TNC init file, which Norva would run at
+// the next start) arrives with ".rcv" appended, since BinReadFileDir lies in
+// the program directory.
+TEST_F(FbbVisit, DownloadsNeverOverwriteAndNeverPlantNorvasOwnFiles) {
+    const std::string init = "C DB0EVL\r\nY 9\r\n";
+    writeFile(fbb().fileArea / "tnc1.ini", init);
+    ASSERT_TRUE(connectMailbox());
+    ASSERT_TRUE(sendAndWait("D", kDosPrompt));
+    for (int round = 1; round <= 2; ++round) {
+        const std::uint64_t from = mark();
+        type("BGET " + downloadName);
+        const std::string report = "BIN-TX OK #" + std::to_string(binCrc(download));
+        ASSERT_TRUE(waitForText(report, from, milliseconds(30000))) << "download " << round;
+        ASSERT_TRUE(waitForText(kDosPrompt, from + receivedSince(from).find(report)));
+    }
+    std::uint64_t from = mark();
+    type("BGET tnc1.ini");
+    ASSERT_TRUE(waitForText("BIN-TX OK #" + std::to_string(binCrc(init)), from));
+    ASSERT_TRUE(waitForText(kDosPrompt, from + receivedSince(from).find("BIN-TX OK #")));
+
+    const std::vector<std::string> names = filesIn(receiveDir());
+    ASSERT_EQ(names.size(), 3u) << ::testing::PrintToString(names);
+    EXPECT_EQ(readFile(receiveDir() / downloadName), download) << "the first download is left whole";
+    int copies = 0;
+    for (const std::string& name : names) {
+        if (name.ends_with(".rcv")) {
+            EXPECT_TRUE(name.starts_with("tnc1.ini")) << name;
+            EXPECT_EQ(readFile(receiveDir() / name), init);
+        } else {
+            copies += readFile(receiveDir() / name) == download;
+        }
+    }
+    EXPECT_EQ(copies, 2) << ::testing::PrintToString(names);
+    EXPECT_FALSE(fs::exists(receiveDir() / "tnc1.ini"));
+    EXPECT_FALSE(fs::exists(norvaDir() / "tnc1.ini"));
+
+    from = mark();
+    type("B");
+    EXPECT_TRUE(waitForText("Bye, ", from));
+}
+
 // FBB's challenge names five positions of the password (1-based) and the
 // time; the answer is those letters. Norva puts it into the input pane
 // (shown on the console), the operator sends it, FBB says "Ok".
