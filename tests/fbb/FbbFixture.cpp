@@ -278,10 +278,26 @@ std::string FbbFixture::receivedSince(std::uint64_t from) const {
 
 ::testing::AssertionResult FbbFixture::waitForText(std::string_view text, std::uint64_t from,
                                                    milliseconds limit) const {
-    if (within(limit, [&] { return receivedSince(from).find(text) != std::string::npos; }))
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "\"" << text << "\" did not arrive within " << limit.count()
-                                         << " ms; received:\n" << tail(receivedSince(from));
+    if (!within(limit, [&] { return receivedSince(from).find(text) != std::string::npos; }))
+        return ::testing::AssertionFailure() << "\"" << text << "\" did not arrive within " << limit.count()
+                                             << " ms; received:\n" << tail(receivedSince(from));
+    if (!norvaCaughtUp()) return ::testing::AssertionFailure() << "Norva did not fetch what arrived";
+    return ::testing::AssertionSuccess();
+}
+
+// An operator types after seeing the text; Norva has seen it once its TNC
+// holds nothing more for the channel and Norva sent two frames since: host
+// mode answers one frame at a time, so the reply that carried the text has
+// been handled.
+bool FbbFixture::norvaCaughtUp() const {
+    const auto handled = [&] {
+        return norvaTnc_->withTnc([](tncsim::SimTnc& t) { return t.counters().framesHandled; });
+    };
+    const bool drained = within(milliseconds(5000), [&] {
+        return norvaTnc_->withTnc([](tncsim::SimTnc& t) { return t.pendingItems(kChannel) == 0; });
+    });
+    const auto at = handled();
+    return drained && within(milliseconds(5000), [&] { return handled() >= at + 2; });
 }
 
 ::testing::AssertionResult FbbFixture::sendAndWait(std::string_view line, std::string_view text, milliseconds limit) {

@@ -89,7 +89,8 @@ protected:
     std::uint64_t mark() const;
     // What Norva's TNC received on the channel since the mark.
     std::string receivedSince(std::uint64_t from) const;
-    // Waits until what arrived since the mark holds text.
+    // Waits until what arrived since the mark holds text, and Norva has
+    // fetched it from its TNC.
     ::testing::AssertionResult waitForText(std::string_view text, std::uint64_t from,
                                            milliseconds limit = milliseconds(10000)) const;
     // Types a line and waits until the mailbox's answer holds text.
@@ -129,6 +130,7 @@ private:
     ::testing::AssertionResult startFbb();
     ::testing::AssertionResult startNorva();
     void writeNorvaIni() const;
+    bool norvaCaughtUp() const;
     std::string report() const;
 
     fs::path root_;
