@@ -168,7 +168,10 @@ void FbbFixture::SetUp() {
     root_ = tmpl;
     fbb_ = {root_ / "fbb", root_ / "fbb" / "var" / "fbbdos", root_ / "fbb" / "var" / "fbbdos" / "yapp"};
     radio_ = std::make_unique<tncsim::Radio>();
-    fbbTnc_ = std::make_unique<tncsim::PtyServer>(radio_->addTnc({}),
+    // FBB sends its goodbye and "D" at once; the firmware sends the goodbye first.
+    tncsim::TncConfig mailbox;
+    mailbox.sendBeforeDisconnect = true;
+    fbbTnc_ = std::make_unique<tncsim::PtyServer>(radio_->addTnc(mailbox),
                                                   tncsim::PtyServer::Options{(root_ / "t").string()});
     norvaTnc_ = std::make_unique<tncsim::PtyServer>(radio_->addTnc({}));
     ASSERT_TRUE(fbbTnc_->start()) << fbbTnc_->error();

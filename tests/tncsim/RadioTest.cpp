@@ -182,6 +182,44 @@ TEST_F(TwoTncs, DisconnectReachesBothSides) {
     connectA1toB();
 }
 
+// With sendBeforeDisconnect, as on the firmware, a mailbox's last words and
+// its "D" reach the user in that order; a second "D" does not wait.
+TEST_F(TwoTncs, FirstDisconnectLetsQueuedInfoLeaveFirst) {
+    Radio small{quickRadio()};
+    TncConfig mailbox = test::hostConfig("DB0BOX");
+    mailbox.sendBeforeDisconnect = true;
+    SimTnc& box = small.addTnc(mailbox);
+    SimTnc& user = small.addTnc(test::hostConfig("DL2BBB"));
+    user.feed(cmd(1, "C DB0BOX"), 0);
+    small.advance(100);
+    EXPECT_EQ(box.feed(cmd(1, "G"), 100), text(1, 3, "(1) CONNECTED to DL2BBB"));
+
+    box.feed(info(1, "Bye, DL2BBB\r"), 100);
+    box.feed(info(1, "73\r"), 100);
+    EXPECT_EQ(box.feed(cmd(1, "D"), 100), ok(1));
+    EXPECT_EQ(box.feed(cmd(1, "L"), 100), text(1, 1, "0 0 2 0 0 3")) << "disconnecting, the info still queued";
+    EXPECT_EQ(box.feed(info(1, "late\r"), 100), text(1, 2, "CHANNEL NOT CONNECTED"));
+    small.advance(120);
+    EXPECT_EQ(user.linkState(1), kInfoTransfer) << "not before the last frame is acknowledged";
+    small.advance(400);
+    EXPECT_EQ(user.receivedSince(1).text, "Bye, DL2BBB\r73\r");
+    EXPECT_EQ(user.linkState(1), kDisconnected);
+    EXPECT_EQ(box.linkState(1), kDisconnected);
+    EXPECT_EQ(box.feed(cmd(1, "G"), 400), text(1, 3, "(1) DISCONNECTED fm DL2BBB"));
+
+    // Again, and a second "D" ends the link at once, dropping the rest.
+    user.feed(cmd(1, "C DB0BOX"), 400);
+    small.advance(500);
+    const std::uint64_t mark = user.receivedSince(1).end;
+    box.feed(info(1, "never\r"), 500);
+    box.feed(cmd(1, "D"), 500);
+    EXPECT_EQ(box.feed(cmd(1, "D"), 500), ok(1));
+    small.advance(1000);
+    EXPECT_EQ(user.receivedSince(1, mark).text, "");
+    EXPECT_EQ(user.linkState(1), kDisconnected);
+    EXPECT_EQ(box.linkState(1), kDisconnected);
+}
+
 TEST_F(TwoTncs, InfoGivenDuringLinkSetupLeavesOnceConnected) {
     toA(cmd(1, "C DL2BBB"));
     EXPECT_EQ(toA(info(1, "early\r")), ok(1));

@@ -146,6 +146,7 @@ private:
         std::deque<Item> pending;
         std::deque<std::string> unsent;
         int unacked = 0;
+        bool disconnectWhenSent = false;  // a "D" waits for the queued info (sendBeforeDisconnect)
         std::map<std::string, std::string> params;  // values of accepted parameter commands
     };
     struct Chunk {
