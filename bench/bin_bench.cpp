@@ -1,7 +1,7 @@
-// #BIN# throughput over a 9600-baud host link, measured in one run: two
-// headless engines on simulated TNCs whose serial side is paced to 9600 baud
-// (960 bytes/s each way) while their radio is fast; A connects B and sends a
-// 100 kB file of every byte value. Prints the payload rate, its share of the
+// #BIN# and YAPP throughput over a 9600-baud host link, measured in one run:
+// two headless engines on simulated TNCs whose serial side is paced to 9600
+// baud (960 bytes/s each way) while their radio is fast; A connects B and
+// sends a 100 kB file of every byte value by each protocol in turn. Prints the payload rate, its share of the
 // line, the ceiling the host-mode framing leaves at the channel's Packlen,
 // the share of that ceiling reached (goal: 90 % or more), and the CPU time
 // of both engines during the transfer.
@@ -15,6 +15,7 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "app/Engine.h"
@@ -145,14 +146,104 @@ FrameCounts countFrames(tncsim::PtyServer& server) {
     });
 }
 
+enum class Protocol { Bin, Yapp };
+
+struct Outcome {
+    bool done = false;
+    bool intact = false;
+};
+
+// One transfer of data from A to B by the protocol, measured and printed.
+Outcome measure(Protocol protocol, BenchStation& a, BenchStation& b, tncsim::PtyServer& serverA,
+                tncsim::PtyServer& serverB, const std::string& data, bool monitor) {
+    const bool yapp = protocol == Protocol::Yapp;
+    const char* label = yapp ? "YAPP" : "#BIN#";
+    const fs::path source = a.dir / (yapp ? "bench-yapp.bin" : "bench.bin");
+    std::ofstream(source, std::ios::binary) << data;
+    // The #BIN# reception writes into an existing file, YAPP's into one that is not there yet.
+    const fs::path target = b.dir / (yapp ? "got-yapp.bin" : "got.bin");
+    if (!yapp) std::ofstream(target, std::ios::binary).flush();
+
+    b.onChannel([&](CTncChannel& c) {
+        return c.setJob(JobSlot::FileReceive,
+                        yapp ? makeYappReceiveJob(c, target, false) : makeBinReceiveJob(c, target, false));
+    });
+    for (auto* s : {&serverA, &serverB}) s->withTnc([](tncsim::SimTnc& t) { t.clearLogs(); });
+    const std::int64_t cpuA0 = a.engine->cpuTimeNs();
+    const std::int64_t cpuB0 = b.engine->cpuTimeNs();
+    const std::int64_t t0 = nowNs();
+    a.onChannel([&](CTncChannel& c) {
+        return enqueueTransfer(c, yapp ? makeYappSendJob(c, source, false) : makeBinSendJob(c, source, false));
+    });
+    Outcome outcome;
+    outcome.done = waitFor(
+        [&] {
+            return b.onChannel([](CTncChannel& c) { return c.job(JobSlot::FileReceive) == nullptr; }) &&
+                   a.onChannel([](CTncChannel& c) { return c.job(JobSlot::Send) == nullptr; });
+        },
+        600);
+    const double seconds = static_cast<double>(nowNs() - t0) / 1e9;
+    const double cpuA = static_cast<double>(a.engine->cpuTimeNs() - cpuA0) / 1e9;
+    const double cpuB = static_cast<double>(b.engine->cpuTimeNs() - cpuB0) / 1e9;
+    const FrameCounts frames = countFrames(serverA);
+    const FrameCounts framesB = countFrames(serverB);
+
+    std::ifstream in(target, std::ios::binary);
+    const std::string got((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    outcome.intact = got == data;
+
+    const double rate = static_cast<double>(data.size()) / seconds;
+    const double ceiling = framingCeiling(kPacklen);
+    std::printf("%s %zu bytes A->B over %d-baud host links, Packlen %d, monitor %s: %s, file %s\n", label,
+                data.size(), kBaud, kPacklen, monitor ? "on" : "off", outcome.done ? "finished" : "NOT finished",
+                outcome.intact ? "intact" : "DIFFERS");
+    std::printf("  time %.1f s, payload %.0f bytes/s\n", seconds, rate);
+    std::printf("  share of the line (%.0f bytes/s): %.1f %%\n", kLineBytesPerSecond,
+                100.0 * rate / kLineBytesPerSecond);
+    std::printf("  host-mode framing ceiling at Packlen %d: %.0f bytes/s (%.1f %% of the line)\n", kPacklen, ceiling,
+                100.0 * ceiling / kLineBytesPerSecond);
+    std::printf("  share of the ceiling reached: %.1f %% (goal >= 90 %%)\n", 100.0 * rate / ceiling);
+    if (yapp) {
+        // Each data packet carries STX, its length and the checksum in its frame.
+        const double packetCeiling = ceiling * (kPacklen - 3) / kPacklen;
+        std::printf("  with YAPP's 3 bytes per %d-byte data packet the ceiling is %.0f bytes/s; share reached: %.1f %%\n",
+                    kPacklen - 3, packetCeiling, 100.0 * rate / packetCeiling);
+    }
+    std::printf("  A's TNC saw %llu info frames (%llu bytes, %.0f per frame) and %llu commands (%.2f per info frame)\n",
+                static_cast<unsigned long long>(frames.info), static_cast<unsigned long long>(frames.infoBytes),
+                frames.info ? static_cast<double>(frames.infoBytes) / static_cast<double>(frames.info) : 0.0,
+                static_cast<unsigned long long>(frames.commands),
+                frames.info ? static_cast<double>(frames.commands) / static_cast<double>(frames.info) : 0.0);
+    std::printf("  commands: A %llu on other channels, %llu \"G\" on channel 1; B %llu in all, %llu on other "
+                "channels, %llu \"G\" on channel 1\n",
+                static_cast<unsigned long long>(frames.otherPolls),
+                static_cast<unsigned long long>(frames.dataChannelG),
+                static_cast<unsigned long long>(framesB.commands),
+                static_cast<unsigned long long>(framesB.otherPolls),
+                static_cast<unsigned long long>(framesB.dataChannelG));
+    std::printf("  engine CPU during the transfer: A %.3f s (%.1f %% of a core), B %.3f s (%.1f %% of a core)\n",
+                cpuA, 100.0 * cpuA / seconds, cpuB, 100.0 * cpuB / seconds);
+    return outcome;
+}
+
 }  // namespace
 
-// Optional arguments: the file size in kB (default 100), and "monitor" to
-// leave the TNCs' monitor on (each frame then crosses each line twice).
+// Optional arguments: the file size in kB (default 100), "monitor" to leave
+// the TNCs' monitor on (each frame then crosses each line twice), and "bin"
+// or "yapp" to measure only that protocol (default: both, one after the
+// other on the same link).
 int main(int argc, char** argv) {
     const std::size_t kFileSize =
         argc > 1 && std::atoi(argv[1]) > 0 ? static_cast<std::size_t>(std::atoi(argv[1])) * 1024 : kDefaultFileSize;
-    const bool monitor = argc > 2 && std::string_view(argv[2]) == "monitor";
+    bool monitor = false;
+    bool runBin = true;
+    bool runYapp = true;
+    for (int i = 2; i < argc; ++i) {
+        const std::string_view arg(argv[i]);
+        if (arg == "monitor") monitor = true;
+        if (arg == "bin") runYapp = false;
+        if (arg == "yapp") runBin = false;
+    }
     const fs::path root = fs::temp_directory_path() / ("norva-binbench-" + std::to_string(getpid()));
     fs::create_directories(root);
 
@@ -190,60 +281,11 @@ int main(int argc, char** argv) {
 
         std::string data(kFileSize, '\0');
         for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>((i * 7 + i / 256) % 256);
-        std::ofstream(a.dir / "bench.bin", std::ios::binary) << data;
-        const fs::path target = b.dir / "got.bin";
-        std::ofstream(target, std::ios::binary).flush();
-
-        b.onChannel([&](CTncChannel& c) {
-            return c.setJob(JobSlot::FileReceive, makeBinReceiveJob(c, target, false));
-        });
-        for (auto* s : {&serverA, &serverB}) s->withTnc([](tncsim::SimTnc& t) { t.clearLogs(); });
-        const std::int64_t cpuA0 = a.engine->cpuTimeNs();
-        const std::int64_t cpuB0 = b.engine->cpuTimeNs();
-        const std::int64_t t0 = nowNs();
-        a.onChannel([&](CTncChannel& c) { return enqueueTransfer(c, makeBinSendJob(c, a.dir / "bench.bin", false)); });
-        const bool done = waitFor(
-            [&] {
-                return b.onChannel([](CTncChannel& c) { return c.job(JobSlot::FileReceive) == nullptr; }) &&
-                       a.onChannel([](CTncChannel& c) { return c.job(JobSlot::Send) == nullptr; });
-            },
-            600);
-        const double seconds = static_cast<double>(nowNs() - t0) / 1e9;
-        const double cpuA = static_cast<double>(a.engine->cpuTimeNs() - cpuA0) / 1e9;
-        const double cpuB = static_cast<double>(b.engine->cpuTimeNs() - cpuB0) / 1e9;
-        const FrameCounts frames = countFrames(serverA);
-
-        std::ifstream in(target, std::ios::binary);
-        const std::string got((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        const bool intact = got == data;
-
-        const double rate = static_cast<double>(kFileSize) / seconds;
-        const double ceiling = framingCeiling(kPacklen);
-        std::printf("#BIN# %zu bytes A->B over %d-baud host links, Packlen %d, monitor %s: %s, file %s\n",
-                    kFileSize, kBaud, kPacklen, monitor ? "on" : "off", done ? "finished" : "NOT finished",
-                    intact ? "intact" : "DIFFERS");
-        std::printf("  time %.1f s, payload %.0f bytes/s\n", seconds, rate);
-        std::printf("  share of the line (%.0f bytes/s): %.1f %%\n", kLineBytesPerSecond,
-                    100.0 * rate / kLineBytesPerSecond);
-        std::printf("  host-mode framing ceiling at Packlen %d: %.0f bytes/s (%.1f %% of the line)\n", kPacklen,
-                    ceiling, 100.0 * ceiling / kLineBytesPerSecond);
-        std::printf("  share of the ceiling reached: %.1f %% (goal >= 90 %%)\n", 100.0 * rate / ceiling);
-        std::printf("  A's TNC saw %llu info frames (%llu bytes, %.0f per frame) and %llu commands (%.2f per info frame)\n",
-                    static_cast<unsigned long long>(frames.info), static_cast<unsigned long long>(frames.infoBytes),
-                    frames.info ? static_cast<double>(frames.infoBytes) / static_cast<double>(frames.info) : 0.0,
-                    static_cast<unsigned long long>(frames.commands),
-                    frames.info ? static_cast<double>(frames.commands) / static_cast<double>(frames.info) : 0.0);
-        const FrameCounts framesB = countFrames(serverB);
-        std::printf("  commands: A %llu on other channels, %llu \"G\" on channel 1; B %llu in all, %llu on other "
-                    "channels, %llu \"G\" on channel 1\n",
-                    static_cast<unsigned long long>(frames.otherPolls),
-                    static_cast<unsigned long long>(frames.dataChannelG),
-                    static_cast<unsigned long long>(framesB.commands),
-                    static_cast<unsigned long long>(framesB.otherPolls),
-                    static_cast<unsigned long long>(framesB.dataChannelG));
-        std::printf("  engine CPU during the transfer: A %.3f s (%.1f %% of a core), B %.3f s (%.1f %% of a core)\n",
-                    cpuA, 100.0 * cpuA / seconds, cpuB, 100.0 * cpuB / seconds);
-        rc = done && intact ? 0 : 1;
+        for (Protocol p : {Protocol::Bin, Protocol::Yapp}) {
+            if ((p == Protocol::Bin && !runBin) || (p == Protocol::Yapp && !runYapp)) continue;
+            const Outcome o = measure(p, a, b, serverA, serverB, data, monitor);
+            if (!o.done || !o.intact) rc = 1;
+        }
     }
     serverA.stop();
     serverB.stop();

@@ -28,7 +28,7 @@
 #include "platform/Text.h"
 #include "script/ScriptFiles.h"
 #include "transfer/FileArea.h"
-#include "transfer/SevenPlusDecode.h"
+#include "transfer/SevenPlusFiles.h"
 #include "transfer/TransferJob.h"
 #include "transfer/TransferLog.h"
 #include "transfer/TransferStatus.h"
@@ -46,6 +46,9 @@ constexpr const char* kConsoleHelp =
     "  :sendbin FILE   queue a #BIN# send of a file\n"
     "  :recvbin FILE   receive a #BIN# file into FILE (a directory: the sender's name);\n"
     "                  the other station starts its sender; \":recvbin off\" ends it\n"
+    "  :sendyapp FILE  queue a YAPP send of a file\n"
+    "  :recvyapp FILE  receive a file by YAPP into FILE (a directory: the sender's name);\n"
+    "                  a kept FILE.part is resumed; \":recvyapp off\" cancels it\n"
     "  :capture FILE   append the channel's text to FILE; \":capture off\" closes it\n"
     "  :queue          list the channel's transfers\n"
     "  :script NAME    run the script NAME (found in ScriptDir) on the channel\n"
@@ -53,7 +56,10 @@ constexpr const char* kConsoleHelp =
     "  :pwd            answer the connected node's password challenge (the answer is shown as \"input\")\n"
     "  :station CALL   show the station file of CALL (or of the call an alias stands for)\n"
     "  :connect ALIAS  connect the station by its script or its connect path\n"
-    "  :decode7p FILE  run 7pluse.sh on a 7Plus part (FILE relative to 7PlusRxDir)\n"
+    "  :send7p FILE    send FILE as 7Plus parts ([7Plus] SplitLines lines each); for a\n"
+    "                  7Plus error report: the correction from the original file\n"
+    "  :decode7p FILE  decode the 7Plus set of a part, or apply a correction (.cor),\n"
+    "                  FILE relative to 7PlusRxDir; the result goes to 7PlusExtractDir\n"
     "  :mailbox [FILE [MASK]]  the captured DieBox listings, or the messages of one\n"
     "  :mailbox FILE read N..  write readbox.scr for those messages (\"erase\" for e)\n"
     "  :help           list these lines\n"
@@ -76,7 +82,10 @@ bool parseChannel(std::string_view args, int& tnc, int& channel) {
     return true;
 }
 
-enum class ConsoleTransfer { SendText, SendBin, ReceiveBin, ReceiveOff, Capture, CaptureOff, Queue };
+enum class ConsoleTransfer {
+    SendText, SendBin, SendSevenPlus, ReceiveBin, ReceiveOff, SendYapp, ReceiveYapp, ReceiveYappOff, Capture,
+    CaptureOff, Queue
+};
 
 struct TransferWord {
     std::string_view word;
@@ -88,8 +97,12 @@ struct TransferWord {
 constexpr TransferWord kTransferWords[] = {
     {":send", ConsoleTransfer::SendText, "SendFileDir", "norva: \":send FILE\" needs a file name"},
     {":sendbin", ConsoleTransfer::SendBin, "BinSendFileDir", "norva: \":sendbin FILE\" needs a file name"},
+    {":send7p", ConsoleTransfer::SendSevenPlus, "BinSendFileDir", "norva: \":send7p FILE\" needs a file name"},
     {":recvbin", ConsoleTransfer::ReceiveBin, "BinReadFileDir",
      "norva: \":recvbin FILE\" needs a file name (\":recvbin off\" ends a reception)"},
+    {":sendyapp", ConsoleTransfer::SendYapp, "BinSendFileDir", "norva: \":sendyapp FILE\" needs a file name"},
+    {":recvyapp", ConsoleTransfer::ReceiveYapp, "BinReadFileDir",
+     "norva: \":recvyapp FILE\" needs a file name (\":recvyapp off\" ends a reception)"},
     {":capture", ConsoleTransfer::Capture, "ReadFileDir",
      "norva: \":capture FILE\" needs a file name (\":capture off\" closes it)"},
     {":queue", ConsoleTransfer::Queue, nullptr, "norva: \":queue\" takes no file name"},
@@ -113,8 +126,14 @@ std::string unusable(const std::filesystem::path& file) {
 }
 
 // As the desktop's file chooser starts there: a relative name lies in the
-// directory the command's key of section Frame names.
+// directory the command's key of section Frame names. A file to send is
+// found as the scripts' SEND finds it (then in the program directory too,
+// ignoring case); one that is not names the path the key gives.
 std::filesystem::path consolePath(CTncChannel& ch, const char* key, const std::string& typed) {
+    if (const std::string_view k(key); k == "SendFileDir" || k == "BinSendFileDir") {
+        const HostContext& ctx = ch.tnc().context();
+        if (auto found = findFileToSend(ctx.profile, key, ctx.programDir, typed)) return found->lexically_normal();
+    }
     std::filesystem::path file(typed);
     if (file.is_relative()) {
         const HostContext& ctx = ch.tnc().context();
@@ -147,6 +166,25 @@ std::string startReceive(CTncChannel& ch, const std::filesystem::path& file) {
     return {};
 }
 
+std::string queueYapp(CTncChannel& ch, const std::filesystem::path& file) {
+    auto job = makeYappSendJob(ch, file, false);
+    if (!job) return unusable(file);
+    return enqueueTransfer(ch, std::move(job)) ? std::string() : oneLine(kTextQueueFull);
+}
+
+std::string startYappReceive(CTncChannel& ch, const std::filesystem::path& target) {
+    if (ch.job(JobSlot::FileReceive))
+        return "a reception is already running on " + channelLabel(ch.slot()) + " (\":recvyapp off\" ends a YAPP one)";
+    std::error_code ec;
+    if (std::filesystem::exists(std::filesystem::symlink_status(target, ec)) &&
+        !std::filesystem::is_directory(target, ec))
+        return target.string() + " exists; \":recvyapp\" never overwrites a file";
+    auto job = makeYappReceiveJob(ch, target, false);
+    if (!job) return unusable(target);
+    ch.setJob(JobSlot::FileReceive, std::move(job));
+    return {};
+}
+
 std::string startCapture(CTncChannel& ch, const std::filesystem::path& file) {
     // Appending: an existing log grows, it is never cut.
     auto job = makeCaptureJob(ch, file, false, false);
@@ -175,10 +213,16 @@ std::string carryOut(CTncChannel& ch, ConsoleTransfer what, const std::filesyste
     switch (what) {
         case ConsoleTransfer::SendText: return queueSend(ch, file, false);
         case ConsoleTransfer::SendBin: return queueSend(ch, file, true);
+        case ConsoleTransfer::SendSevenPlus: return queueSevenPlusSend(ch, file);
         case ConsoleTransfer::ReceiveBin: return startReceive(ch, file);
         case ConsoleTransfer::ReceiveOff:
             if (!ch.receivingFile()) return "no #BIN# reception runs on " + channelLabel(ch.slot());
             cancelReceive(ch);
+            return {};
+        case ConsoleTransfer::SendYapp: return queueYapp(ch, file);
+        case ConsoleTransfer::ReceiveYapp: return startYappReceive(ch, file);
+        case ConsoleTransfer::ReceiveYappOff:
+            if (!cancelYapp(ch, JobSlot::FileReceive)) return "no YAPP reception runs on " + channelLabel(ch.slot());
             return {};
         case ConsoleTransfer::Capture: return startCapture(ch, file);
         case ConsoleTransfer::CaptureOff:
@@ -303,6 +347,7 @@ bool HeadlessConsole::transfer(std::string_view word, std::string_view args) {
         return true;
     }
     if (typed == "off" && what == ConsoleTransfer::ReceiveBin) what = ConsoleTransfer::ReceiveOff;
+    if (typed == "off" && what == ConsoleTransfer::ReceiveYapp) what = ConsoleTransfer::ReceiveYappOff;
     if (typed == "off" && what == ConsoleTransfer::Capture) what = ConsoleTransfer::CaptureOff;
     const int slot = slot_.load();
     engine_.post([&engine = engine_, err = err_, slot, what, typed, key = entry->dirKey] {
@@ -357,25 +402,21 @@ void HeadlessConsole::decodeSevenPlus(std::string_view file) {
         complain("norva: \":decode7p FILE\" needs the name of a 7Plus part");
         return;
     }
-    struct Places {
-        std::filesystem::path program, part, extract;
-    };
-    const Places at = engine_.call([&engine = engine_, typed = std::string(file)] {
+    // On the engine thread, which owns the receive folders; a set decodes in milliseconds.
+    engine_.post([&engine = engine_, err = err_, typed = std::string(file)] {
         ChannelContext& ctx = engine.context();
         const auto rx = ctx.receiveFolders.directoryFor("7PlusRxDir");
         const auto extract = ctx.receiveFolders.directoryFor("7PlusExtractDir");
-        if (!rx || !extract) return Places{};
-        return Places{ctx.programDir, *rx / typed, *extract};
+        std::string text = "norva: no safe receive folder for 7Plus parts (see system.log)\n";
+        if (rx && extract) {
+            text.clear();
+            const std::filesystem::path part = (*rx / typed).lexically_normal();
+            for (const std::string& line : decodeSevenPlusFile(part, *rx, *extract, ctx.receiveFolders).messages)
+                text += line + "\n";
+        }
+        std::fputs(text.c_str(), err);
+        std::fflush(err);
     });
-    if (at.program.empty()) {
-        complain("norva: no safe receive folder for 7Plus parts (see system.log)");
-        return;
-    }
-    // The decoder runs on the console's thread: the engine goes on meanwhile.
-    const DecodeResult r = runDecoder(at.program, at.part, at.extract, 120'000);
-    std::fprintf(err_, "%s%s%s", r.output.c_str(), r.output.empty() || r.output.ends_with('\n') ? "" : "\n",
-                 r.timedOut ? "norva: the 7Plus decoder was ended after 120 s\n" : "");
-    std::fflush(err_);
 }
 
 void HeadlessConsole::stopScript() {

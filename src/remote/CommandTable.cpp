@@ -34,6 +34,9 @@ constexpr std::array<CommandInfo, kCommandCount> kTable = {{
     {C::SBin, "//SBin", Gate::Remote, true, true},
     {C::Sys, "//SYS", Gate::Remote, false, false},
     {C::Version, "//Version", Gate::Remote, false, false},
+    // YAPP transfers of the remote file area; last, so no older abbreviation changes.
+    {C::YGet, "//YGet", Gate::Remote, true, true},
+    {C::YPut, "//YPut", Gate::Remote, true, true},
 }};
 
 // The capital letters of a stored keyword are the part a station types at

@@ -12,7 +12,7 @@ namespace norva {
 
 enum class RemoteCommand {
     Connect, Converse, CStat, Cd, ChDir, Catalog, Dir, Delete, Dos, Drive, Help, Info, Md,
-    Nodes, Quit, Read, RBin, Ring, Rd, Send, SBin, Sys, Version,
+    Nodes, Quit, Read, RBin, Ring, Rd, Send, SBin, Sys, Version, YGet, YPut,
 };
 
 // What a command needs before it runs.
@@ -27,7 +27,7 @@ struct CommandInfo {
 
 // The table, in matching order.
 const CommandInfo* commandTable();
-inline constexpr int kCommandCount = 23;
+inline constexpr int kCommandCount = 25;
 
 // The command a typed word names, among those whose gate is open: the first
 // in table order whose capital letters the word stays within, else the first

@@ -344,4 +344,41 @@ void RemoteServer::deliverFile(CTncChannel& ch, std::string_view argument, bool 
     sendRemotePrompt(ch);
 }
 
+void RemoteServer::yappGet(CTncChannel& ch, std::string_view argument) {
+    // As //RBin, without a default extension: YAPP names travel as they are.
+    const auto found = existingEntry(ch, oemToUtf8(argument));
+    std::error_code ec;
+    const auto entry = found ? std::optional(fs::canonical(*found, ec)) : std::nullopt;
+    if (!entry || ec || !fs::is_regular_file(*entry, ec) || ::access(entry->c_str(), R_OK) != 0) {
+        remoteReply(ch, rt::kFileNotFound);
+        sendRemotePrompt(ch);
+        return;
+    }
+    if (!transfers_.sendYappFile(ch, *entry, true)) sendRemotePrompt(ch);
+}
+
+void RemoteServer::yappPut(CTncChannel& ch, std::string_view argument) {
+    const auto plain = plainName(oemToUtf8(argument));
+    const fs::path cwd = currentDir(ch);
+    // Never into a directory Norva reads its own files (or programs) from.
+    const auto stored = plain ? ch.receiveFolders().storeName(cwd, *plain) : std::nullopt;
+    if (!stored) {
+        remoteReply(ch, rt::kCannotOpen);
+        sendRemotePrompt(ch);
+        return;
+    }
+    if (findIgnoringCase(cwd, *stored)) {
+        remoteReply(ch, rt::kFileExists);
+        sendRemotePrompt(ch);
+        return;
+    }
+    // The job makes the file (first as its part) when the header comes.
+    if (transfers_.receiveYappFile(ch, cwd / *stored, true)) {
+        remoteReply(ch, rt::kStartYapp);
+        return;
+    }
+    remoteReply(ch, rt::kCannotOpen);
+    sendRemotePrompt(ch);
+}
+
 }  // namespace norva

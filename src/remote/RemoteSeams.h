@@ -36,6 +36,15 @@ public:
     // A #BIN# receive job into the (existing, empty) file, put into the
     // file-receive slot; the station starts its sender.
     virtual bool receiveBinFile(CTncChannel& ch, const std::filesystem::path& file, bool promptAfter) = 0;
+    // A YAPP send job for the file, added to the transfer queue.
+    virtual bool sendYappFile(CTncChannel& /*ch*/, const std::filesystem::path& /*file*/, bool /*promptAfter*/) {
+        return false;
+    }
+    // A YAPP receive job into the file (which does not exist yet; its
+    // ".part" is resumed), put into the file-receive slot.
+    virtual bool receiveYappFile(CTncChannel& /*ch*/, const std::filesystem::path& /*file*/, bool /*promptAfter*/) {
+        return false;
+    }
     // A capture job appending every received record to the (existing,
     // empty) file, in the remote-input slot, with the heading written first.
     virtual bool captureMessage(CTncChannel& ch, const std::filesystem::path& file,

@@ -186,6 +186,8 @@ void RemoteServer::run(CTncChannel& ch, RemoteCommand command, std::string_view 
         case C::Send: deliverFile(ch, argument, false); return;
         case C::SBin: deliverFile(ch, argument, true); return;
         case C::Sys: sys(ch); return;
+        case C::YGet: yappGet(ch, argument); return;
+        case C::YPut: yappPut(ch, argument); return;
         case C::Version:
             remoteReply(ch, "\r" + std::string(rt::kVersion) + "\r");
             sendRemotePrompt(ch);

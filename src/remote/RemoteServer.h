@@ -84,6 +84,9 @@ private:
     void deleteFile(CTncChannel& ch, std::string_view argument);
     void readFile(CTncChannel& ch, std::string_view argument, bool binary);
     void deliverFile(CTncChannel& ch, std::string_view argument, bool binary);
+    // //YGet and //YPut: a file of the area sent, or received, by YAPP.
+    void yappGet(CTncChannel& ch, std::string_view argument);
+    void yappPut(CTncChannel& ch, std::string_view argument);
     void runProgram(CTncChannel& ch, std::string_view argument);
     // An existing entry of the current directory that a command may touch
     // (the entry itself; a link is not followed).

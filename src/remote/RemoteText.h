@@ -59,6 +59,7 @@ inline constexpr std::string_view kCannotOpen = "\rKann gewuenschte Datei nicht 
 inline constexpr std::string_view kEnterText = "\rGeben Sie bitte den Text ein. Textende mit ***end auf neuer Zeile.\r";
 inline constexpr std::string_view kMessageFrom = "Nachricht von";
 inline constexpr std::string_view kStartBinary = "\rBitte starten Sie die Binaerdateiübertragung.\r";
+inline constexpr std::string_view kStartYapp = "\rBitte starten Sie die YAPP-Uebertragung.\r";
 inline constexpr std::string_view kFileNotFound = "\rKann gewuenschte Datei nicht finden.\r";
 inline constexpr std::string_view kTimeout = "\rTimeout ! Programm antwortet nicht. \r";
 inline constexpr std::string_view kRunNotFound = "\rKann gewuenschte RUN Datei nicht finden.\r";

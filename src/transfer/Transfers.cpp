@@ -10,6 +10,8 @@
 #include "transfer/BinReceiveJob.h"
 #include "transfer/BinSendJob.h"
 #include "transfer/TextJobs.h"
+#include "transfer/YappReceiveJob.h"
+#include "transfer/YappSendJob.h"
 
 namespace norva {
 
@@ -45,6 +47,28 @@ std::unique_ptr<CChannelJob> makeBinReceiveJob(CTncChannel& channel, const std::
             job->receive(ReceiveRecord::of(channel.number(), kKindConnected, header));
     }
     return job;
+}
+
+std::unique_ptr<CChannelJob> makeYappSendJob(CTncChannel& channel, const std::filesystem::path& file,
+                                             bool promptAfter) {
+    return CYappSendJob::create(channel, file, promptAfter);
+}
+
+std::unique_ptr<CChannelJob> makeYappReceiveJob(CTncChannel& channel, const std::filesystem::path& target,
+                                                bool promptAfter, DiskLimits limits) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(target, ec))
+        return CYappReceiveJob::intoDirectory(channel, target, promptAfter, std::move(limits));
+    return CYappReceiveJob::intoFile(channel, target, promptAfter, std::move(limits));
+}
+
+bool isYappJob(const CChannelJob* job) { return dynamic_cast<const CYappJob*>(job) != nullptr; }
+
+bool cancelYapp(CTncChannel& channel, JobSlot slot) {
+    auto* yapp = dynamic_cast<CYappJob*>(channel.job(slot));
+    if (!yapp) return false;
+    yapp->cancel();
+    return true;
 }
 
 std::unique_ptr<CChannelJob> makeCaptureJob(CTncChannel& channel, const std::filesystem::path& file,

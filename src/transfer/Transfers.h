@@ -43,6 +43,25 @@ std::unique_ptr<CChannelJob> makeBinSendJob(CTncChannel& channel, const std::fil
 std::unique_ptr<CChannelJob> makeBinReceiveJob(CTncChannel& channel, const std::filesystem::path& target,
                                                bool promptAfter = true, DiskLimits limits = {});
 
+// A YAPP send of a file, for the transfer queue. Null when the file cannot
+// be read or is longer than 2^31-1 bytes.
+std::unique_ptr<CChannelJob> makeYappSendJob(CTncChannel& channel, const std::filesystem::path& file,
+                                             bool promptAfter = true);
+
+// A YAPP reception for the file-receive slot. A directory as target: each
+// file gets the (plain) name its header carries and never overwrites. A
+// file as target: it must not exist yet. Either way the data goes into a
+// ".part" file first, which a later reception of the same file resumes.
+// Null when the file exists or target is empty.
+std::unique_ptr<CChannelJob> makeYappReceiveJob(CTncChannel& channel, const std::filesystem::path& target,
+                                                bool promptAfter = true, DiskLimits limits = {});
+
+// True when the job in the slot is a YAPP job.
+bool isYappJob(const CChannelJob* job);
+// The operator's stop of a YAPP job in the slot: it sends its cancel and
+// waits for the answer before it ends. False when no YAPP job is there.
+bool cancelYapp(CTncChannel& channel, JobSlot slot);
+
 // Capture of received (and typed) text into a file: the operator's log
 // (promptAfter off, append) or a remote station's message (//Send: promptAfter on).
 std::unique_ptr<CChannelJob> makeCaptureJob(CTncChannel& channel, const std::filesystem::path& file,
