@@ -9,8 +9,6 @@ namespace {
 
 TEST_F(FbbVisit, ScriptListsReadsFetchesDeliversAndLogsOff) {
     fs::copy_file(FBB_SCRIPT, scriptDir() / "fbb-session.scr");
-    // SENDBIN names its file relative to the program directory.
-    writeFile(norvaDir() / uploadName, upload);
 
     const std::uint64_t from = mark();
     type(":script fbb-session");
