@@ -3,10 +3,8 @@
 #include "FbbFixture.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -107,6 +105,7 @@ bool ChildProcess::start(const std::vector<std::string>& argv, const std::vector
         ::prctl(PR_SET_PDEATHSIG, SIGTERM);
         if (::getppid() != parent) ::_exit(127);
         ::setpgid(0, 0);
+        ::signal(SIGPIPE, SIG_DFL);  // the test ignores it; the program must not inherit that
         if (::dup2(readEnd.get(), STDIN_FILENO) < 0 || ::dup2(outFd.get(), STDOUT_FILENO) < 0 ||
             ::dup2(errFd.get(), STDERR_FILENO) < 0)
             ::_exit(127);
@@ -115,7 +114,6 @@ bool ChildProcess::start(const std::vector<std::string>& argv, const std::vector
     }
     pid_ = pid;
     ended_ = false;
-    pidfd_ = UniqueFd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
     if (withInput) input_ = std::move(writeEnd);
     return true;
 }
@@ -143,11 +141,7 @@ void ChildProcess::terminate() {
 
 std::optional<int> ChildProcess::wait(milliseconds limit) {
     if (pid_ <= 0) return std::nullopt;
-    if (!ended_ && pidfd_) {
-        pollfd exited{pidfd_.get(), POLLIN, 0};
-        ::poll(&exited, 1, static_cast<int>(limit.count()));
-    }
-    if (!reap(false)) {
+    if (!within(limit, [&] { return reap(false); })) {
         ::kill(pid_, SIGKILL);
         reap(true);
         return std::nullopt;
@@ -159,6 +153,8 @@ std::optional<int> ChildProcess::wait(milliseconds limit) {
 // ---- FbbFixture ----
 
 void FbbFixture::SetUp() {
+    // A program that died must fail the test, not kill it at the next line typed.
+    ::signal(SIGPIPE, SIG_IGN);
     path_ = std::make_unique<ScopedEnv>("PATH", pathWithSbin().c_str());
     if (!requireTool("xfbbd")) return;
     // Short on purpose: FBB's port.sys keeps 19 characters of the TNC's

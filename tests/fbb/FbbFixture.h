@@ -59,7 +59,6 @@ private:
 
     pid_t pid_ = 0;
     UniqueFd input_;
-    UniqueFd pidfd_;
     int status_ = 0;
     bool ended_ = false;
 };
