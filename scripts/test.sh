@@ -41,7 +41,12 @@ build_normal() {
   cmake -G Ninja -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null && ninja -C build -j"$jobs"
 }
 test_normal() {
-  QT_QPA_PLATFORM=offscreen ctest --test-dir build -j"$jobs" --output-on-failure
+  QT_QPA_PLATFORM=offscreen ctest --test-dir build -j"$jobs" --output-on-failure -LE fbb
+}
+# The visits to F6FBB (label fbb): each test starts xfbbd and a headless
+# Norva on tncsim; a stage of their own, so the table names them.
+test_fbb() {
+  ctest --test-dir "$1" -j"$jobs" --output-on-failure -L fbb
 }
 build_asan() {
   CC=clang CXX=clang++ cmake -G Ninja -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug \
@@ -50,7 +55,10 @@ build_asan() {
 }
 test_asan() {
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest --test-dir build-asan -j"$jobs" --output-on-failure
+    ctest --test-dir build-asan -j"$jobs" --output-on-failure -LE fbb
+}
+test_fbb_asan() {
+  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 test_fbb build-asan
 }
 # Each fuzz target runs for a bounded time on the corpus it builds up; a
 # crash or a sanitizer report ends it with a non-zero status.
@@ -67,12 +75,15 @@ fuzz() {
 
 if stage "normal build" build_normal; then
   stage "normal tests" test_normal
+  stage "FBB tests" test_fbb build
 else
   skipped "normal tests" "normal build failed"
+  skipped "FBB tests" "normal build failed"
 fi
 
 if stage "ASan build" build_asan; then
   stage "ASan tests" test_asan
+  stage "ASan FBB tests" test_fbb_asan
   found=0
   for fuzzer in build-asan/fuzz/fuzz_*; do
     [ -f "$fuzzer" ] && [ -x "$fuzzer" ] || continue
@@ -82,6 +93,7 @@ if stage "ASan build" build_asan; then
   [ "$found" -eq 1 ] || skipped "fuzz targets" "none built"
 else
   skipped "ASan tests" "ASan build failed"
+  skipped "ASan FBB tests" "ASan build failed"
   skipped "fuzz targets" "ASan build failed"
 fi
 

@@ -50,6 +50,7 @@ inline constexpr TestTool kTestTools[] = {
     {"gdbus", "libglib2.0-bin", true},
     {"gensiot", "gensio-bin", true},
     {"busctl", "systemd", false},
+    {"xfbbd", "fbb", true},
 };
 
 inline const TestTool* knownTool(std::string_view name) {

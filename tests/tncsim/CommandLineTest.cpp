@@ -16,6 +16,7 @@ TEST(CommandLine, DefaultsAreOnePtyTncWithTenChannelsAndTheTestStation) {
     EXPECT_EQ(p.options->tnc.channels, 10);
     EXPECT_EQ(p.options->tnc.call, "NOCALL");
     EXPECT_TRUE(p.options->tnc.extendedPoll);
+    EXPECT_FALSE(p.options->tnc.sendBeforeDisconnect);
     EXPECT_EQ(p.options->stations, std::vector<std::string>{"DB0SIM"});
 }
 
@@ -23,7 +24,7 @@ TEST(CommandLine, OptionsSetTheirValues) {
     auto p = parse({"--tcp", "4000", "--tncs", "2", "--channels", "50", "--call", "dl1aaa",
                     "--station", "DB0ABC", "--station", "db0xyz", "--no-ext-poll",
                     "--frame-interval", "100", "--fragment", "1", "--fragment-gap", "2",
-                    "--link-failure", "500"});
+                    "--link-failure", "500", "--send-before-disconnect"});
     ASSERT_TRUE(p.options) << p.error;
     const ProgramOptions& o = *p.options;
     EXPECT_TRUE(o.tcp);
@@ -37,6 +38,7 @@ TEST(CommandLine, OptionsSetTheirValues) {
     EXPECT_EQ(o.tnc.fragmentSize, 1u);
     EXPECT_EQ(o.tnc.fragmentGapMs, 2u);
     EXPECT_EQ(o.radio.linkFailureMs, 500u);
+    EXPECT_TRUE(o.tnc.sendBeforeDisconnect);
 
     auto links = parse({"--pty", "--tncs", "2", "--link", "/tmp/a", "--link", "/tmp/b", "--no-station"});
     ASSERT_TRUE(links.options) << links.error;

@@ -113,6 +113,58 @@ TEST_F(TwoTncs, InfoCrossesAndCountersMove) {
     EXPECT_EQ(toA(cmd(1, "G")), counted(1, 7, std::string(256, 'r')));
 }
 
+// What a channel received, and what its host gave it to send, stay readable
+// from a marked position on, whether or not the host fetched it, in every
+// byte value; the monitor, refused frames and other channels keep out of
+// it, and a long stream forgets its oldest bytes only.
+TEST_F(TwoTncs, ChannelInfoIsReadFromAMarkedPosition) {
+    Radio small{quickRadio()};
+    TncConfig limited = test::hostConfig("DL2BBB");
+    limited.channelLogLimit = 600;
+    SimTnc& sender = small.addTnc(test::hostConfig("DL1AAA"));
+    SimTnc& receiver = small.addTnc(limited);
+    EXPECT_EQ(receiver.feed(cmd(0, "M IUSC"), 0), ok(0));
+    sender.feed(cmd(1, "C DL2BBB"), 0);
+    small.advance(100);
+
+    std::string every;
+    for (int c = 0; c < 256; ++c) every.push_back(static_cast<char>(c));
+    sender.feed(info(1, every.substr(0, 128)), 100);
+    sender.feed(info(1, every.substr(128)), 100);
+    small.advance(200);
+    const ChannelText first = receiver.receivedSince(1);
+    EXPECT_EQ(first.text, every) << "kept although the host fetched nothing";
+    EXPECT_EQ(first.end, 256u);
+    EXPECT_EQ(receiver.receivedSince(2).text, "");
+    EXPECT_EQ(receiver.receivedSince(0).text, "") << "monitor frames are not received info";
+    EXPECT_EQ(sender.receivedSince(1).end, 0u);
+    EXPECT_EQ(sender.sentSince(1).text, every);
+    EXPECT_EQ(sender.feed(info(2, "lost"), 200), text(2, 2, "CHANNEL NOT CONNECTED"));
+    EXPECT_EQ(sender.sentSince(2).end, 0u) << "a refused frame was never sent";
+    EXPECT_EQ(receiver.feed(cmd(1, "G"), 200), text(1, 3, "(1) CONNECTED to DL1AAA"));
+    EXPECT_EQ(receiver.feed(cmd(1, "G"), 200), counted(1, 7, every.substr(0, 128)));
+
+    sender.feed(info(1, "prompt >"), 200);
+    small.advance(300);
+    EXPECT_EQ(receiver.receivedSince(1, first.end).text, "prompt >");
+    EXPECT_EQ(sender.sentSince(1, 250).text, every.substr(250) + "prompt >");
+    EXPECT_EQ(receiver.receivedSince(1, 9999).text, "");
+    EXPECT_EQ(receiver.receivedSince(99).end, 0u) << "no such channel";
+
+    // 256 + 8 + 400 bytes pass the limit of 600: the oldest go, positions stay.
+    sender.feed(info(1, std::string(200, 'x')), 300);
+    sender.feed(info(1, std::string(200, 'y')), 300);
+    small.advance(400);
+    const ChannelText late = receiver.receivedSince(1, 0);
+    EXPECT_EQ(late.end, 664u);
+    EXPECT_GE(late.text.size(), 300u);
+    EXPECT_LE(late.text.size(), 600u);
+    EXPECT_EQ(late.text, receiver.receivedSince(1, late.end - late.text.size()).text);
+    EXPECT_EQ(receiver.receivedSince(1, 464).text, std::string(200, 'y'));
+    receiver.clearLogs();
+    EXPECT_EQ(receiver.receivedSince(1, 464).text, std::string(200, 'y'));
+}
+
 TEST_F(TwoTncs, DisconnectReachesBothSides) {
     connectA1toB();
     toA(info(1, "bye\r"));
@@ -128,6 +180,44 @@ TEST_F(TwoTncs, DisconnectReachesBothSides) {
     EXPECT_EQ(toA(cmd(1, "D")), text(1, 2, "CHANNEL NOT CONNECTED"));
     // The channels are free again.
     connectA1toB();
+}
+
+// With sendBeforeDisconnect, as on the firmware, a mailbox's last words and
+// its "D" reach the user in that order; a second "D" does not wait.
+TEST_F(TwoTncs, FirstDisconnectLetsQueuedInfoLeaveFirst) {
+    Radio small{quickRadio()};
+    TncConfig mailbox = test::hostConfig("DB0BOX");
+    mailbox.sendBeforeDisconnect = true;
+    SimTnc& box = small.addTnc(mailbox);
+    SimTnc& user = small.addTnc(test::hostConfig("DL2BBB"));
+    user.feed(cmd(1, "C DB0BOX"), 0);
+    small.advance(100);
+    EXPECT_EQ(box.feed(cmd(1, "G"), 100), text(1, 3, "(1) CONNECTED to DL2BBB"));
+
+    box.feed(info(1, "Bye, DL2BBB\r"), 100);
+    box.feed(info(1, "73\r"), 100);
+    EXPECT_EQ(box.feed(cmd(1, "D"), 100), ok(1));
+    EXPECT_EQ(box.feed(cmd(1, "L"), 100), text(1, 1, "0 0 2 0 0 3")) << "disconnecting, the info still queued";
+    EXPECT_EQ(box.feed(info(1, "late\r"), 100), text(1, 2, "CHANNEL NOT CONNECTED"));
+    small.advance(120);
+    EXPECT_EQ(user.linkState(1), kInfoTransfer) << "not before the last frame is acknowledged";
+    small.advance(400);
+    EXPECT_EQ(user.receivedSince(1).text, "Bye, DL2BBB\r73\r");
+    EXPECT_EQ(user.linkState(1), kDisconnected);
+    EXPECT_EQ(box.linkState(1), kDisconnected);
+    EXPECT_EQ(box.feed(cmd(1, "G"), 400), text(1, 3, "(1) DISCONNECTED fm DL2BBB"));
+
+    // Again, and a second "D" ends the link at once, dropping the rest.
+    user.feed(cmd(1, "C DB0BOX"), 400);
+    small.advance(500);
+    const std::uint64_t mark = user.receivedSince(1).end;
+    box.feed(info(1, "never\r"), 500);
+    box.feed(cmd(1, "D"), 500);
+    EXPECT_EQ(box.feed(cmd(1, "D"), 500), ok(1));
+    small.advance(1000);
+    EXPECT_EQ(user.receivedSince(1, mark).text, "");
+    EXPECT_EQ(user.linkState(1), kDisconnected);
+    EXPECT_EQ(box.linkState(1), kDisconnected);
 }
 
 TEST_F(TwoTncs, InfoGivenDuringLinkSetupLeavesOnceConnected) {

@@ -89,6 +89,10 @@ bool Parser::one() {
         opt.tnc.emptyPollAsText = true;
         return true;
     }
+    if (a == "--send-before-disconnect") {
+        opt.tnc.sendBeforeDisconnect = true;
+        return true;
+    }
     if (a == "--host-mode") {
         opt.tnc.startInHostMode = true;
         return true;
@@ -188,6 +192,7 @@ std::string usageText() {
            "  --link-failure MS     time until LINK FAILURE (default 2000)\n"
            "  --tx-delay MS         airtime per info frame (default 20)\n"
            "  --host-mode           start in host mode instead of terminal mode\n"
+           "  --send-before-disconnect  the first D sends the queued info first (as F6FBB expects)\n"
            "  --link PATH           symlink to the pty of the next TNC\n"
            "  --verbose             print mode and link changes\n";
 }

@@ -93,8 +93,23 @@ void Radio::disconnectRequest(SimTnc& tnc, int channel) {
         finishDisconnect(link->id);  // a second "D" does not wait for the answer
         return;
     }
+    if (tnc.config().sendBeforeDisconnect && (!ch->unsent.empty() || ch->unacked > 0)) {
+        // As the firmware does: a mailbox's goodbye, given just before its
+        // "D", still reaches the user.
+        ch->disconnectWhenSent = true;
+        tnc.setLinkState(channel, kDiscInProgress);
+        return;
+    }
     bool fromA = link->a.tnc == &tnc && link->a.channel == channel;
     beginDisconnect(*link, fromA);
+}
+
+// Called when a frame of the channel is acknowledged.
+void Radio::disconnectIfSent(SimTnc& tnc, int channel) {
+    SimTnc::Channel* ch = tnc.channel(channel);
+    if (!ch->disconnectWhenSent || !ch->unsent.empty() || ch->unacked > 0) return;
+    ch->disconnectWhenSent = false;
+    if (Link* link = findLink(ch->linkId)) beginDisconnect(*link, link->a.tnc == &tnc && link->a.channel == channel);
 }
 
 // --- link life --------------------------------------------------------------------
@@ -234,6 +249,7 @@ void Radio::tncSideDown(const Side& side, const std::string& other) {
     ch->peer.clear();
     ch->unsent.clear();
     ch->unacked = 0;
+    ch->disconnectWhenSent = false;
     side.tnc->setLinkState(side.channel, kDisconnected);
     side.tnc->pushItem(side.channel, kLinkStatus,
                        statusPrefix(side.channel) + "DISCONNECTED fm " + other);

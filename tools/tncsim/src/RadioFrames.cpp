@@ -45,9 +45,11 @@ void Radio::sendTncFrame(std::uint64_t id, bool fromA) {
     std::vector<std::string> digis = link->digis;
     if (!fromA) std::reverse(digis.begin(), digis.end());
     monitor(side.call, other.call, digis, ctl, data, 'I');
-    schedule(now_ + config_.ackDelayMs, [tnc, channel, id] {
+    schedule(now_ + config_.ackDelayMs, [this, tnc, channel, id] {
         SimTnc::Channel* c = tnc->channel(channel);
-        if (c->linkId == id && c->unacked > 0) --c->unacked;
+        if (c->linkId != id) return;
+        if (c->unacked > 0) --c->unacked;
+        disconnectIfSent(*tnc, channel);
     });
     deliver(id, !fromA, data);
 }

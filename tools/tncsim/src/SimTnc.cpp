@@ -21,6 +21,8 @@ SimTnc::SimTnc(Key, Radio& radio, TncConfig config)
     : radio_(radio), config_(std::move(config)), rng_(config_.seed) {
     config_.channels = std::clamp(config_.channels, 1, kMaxChannels);
     channels_.resize(static_cast<std::size_t>(config_.channels) + 1);
+    received_.resize(channels_.size());
+    sent_.resize(channels_.size());
     if (config_.call.empty()) config_.call = "NOCALL";
     if (config_.startInHostMode) mode_ = TncMode::Host;
 }
@@ -279,7 +281,22 @@ void SimTnc::pushItem(int number, std::uint8_t code, std::string data) {
             ch->pending.pop_front();
         }
     }
+    if (code == kConnInfo) note(received_, number, data);
     ch->pending.push_back(Item{code, std::move(data)});
+}
+
+void SimTnc::note(std::vector<TextLog>& logs, int number, std::string_view data) {
+    std::lock_guard lock(sideMutex_);
+    TextLog& log = logs[static_cast<std::size_t>(number)];
+    log.bytes.append(data);
+    const std::size_t limit = config_.channelLogLimit;
+    // Forgets in halves of the limit, so a steady stream does not move the
+    // whole log for every frame.
+    if (log.bytes.size() > limit) {
+        const std::size_t drop = log.bytes.size() - limit / 2;
+        log.bytes.erase(0, drop);
+        log.dropped += drop;
+    }
 }
 
 bool SimTnc::monitorShows(char kind) const {
@@ -361,6 +378,25 @@ std::string SimTnc::terminalLog() const {
 SimCounters SimTnc::counters() const {
     std::lock_guard lock(sideMutex_);
     return counters_;
+}
+
+ChannelText SimTnc::receivedSince(int number, std::uint64_t from) const {
+    return textSince(received_, number, from);
+}
+
+ChannelText SimTnc::sentSince(int number, std::uint64_t from) const { return textSince(sent_, number, from); }
+
+ChannelText SimTnc::textSince(const std::vector<TextLog>& logs, int number, std::uint64_t from) const {
+    std::lock_guard lock(sideMutex_);
+    if (number < 0 || number > config_.channels) return {};
+    const TextLog& log = logs[static_cast<std::size_t>(number)];
+    ChannelText out;
+    out.end = log.dropped + log.bytes.size();
+    if (from < out.end) {
+        const std::uint64_t start = std::max(from, log.dropped) - log.dropped;
+        out.text = log.bytes.substr(static_cast<std::size_t>(start));
+    }
+    return out;
 }
 
 void SimTnc::clearLogs() {

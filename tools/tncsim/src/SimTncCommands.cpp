@@ -60,6 +60,7 @@ std::string SimTnc::infoFrame(int ch, std::string_view data) {
         return encodeText(ch8(ch), kError, "CHANNEL NOT CONNECTED");
     }
     c.unsent.emplace_back(data);
+    note(sent_, ch, data);
     if (c.state == kInfoTransfer) radio_.frameQueued(*this, ch);
     return encodeOk(ch8(ch));
 }

@@ -86,6 +86,7 @@ private:
     void linkUp(Link& link);
     void linkFailed(std::uint64_t id, const std::string& why);
     void beginDisconnect(Link& link, bool fromA);
+    void disconnectIfSent(SimTnc& tnc, int channel);
     void finishDisconnect(std::uint64_t id);
     void tncSideDown(const Side& side, const std::string& other);
 

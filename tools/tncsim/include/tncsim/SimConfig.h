@@ -22,6 +22,8 @@ struct TncConfig {
     std::size_t monitorLimit = 4000; // monitor items kept on channel 0; older ones are dropped
     std::uint32_t seed = 1;          // for garbled replies, so runs repeat
     int serialBaud = 0;              // >0: the host link runs at this speed (8N1), both ways
+    bool sendBeforeDisconnect = false;  // first "D": queued info leaves and is acknowledged first
+    std::size_t channelLogLimit = 1 << 20;  // newest bytes of connected info kept per channel and way
 };
 
 struct RadioConfig {

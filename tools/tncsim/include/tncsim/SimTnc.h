@@ -42,6 +42,12 @@ struct LoggedFrame {
     std::string data;
 };
 
+// Connected info of a channel, one way, from a position on.
+struct ChannelText {
+    std::uint64_t end = 0;  // position after the last byte received so far
+    std::string text;
+};
+
 struct SimCounters {
     std::uint64_t framesHandled = 0;   // host frames processed (answered or reply dropped)
     std::uint64_t framesIgnored = 0;   // host frames read while silent
@@ -112,6 +118,15 @@ public:
     std::string terminalLog() const;  // raw bytes received in terminal mode
     SimCounters counters() const;
     void clearLogs();
+    // Connected info that reached the channel from the air (what "G" hands
+    // the host as code 7), and the info frames the host gave it to send,
+    // from position `from` on. Positions count every byte of that way, so a
+    // test marks where it stood and waits for what comes after. The newest
+    // bytes are kept (at least half of channelLogLimit, at most all of it);
+    // clearLogs() keeps them too. The command log (frameLog) holds polls as
+    // well and soon forgets a long session.
+    ChannelText receivedSince(int channel, std::uint64_t from = 0) const;
+    ChannelText sentSince(int channel, std::uint64_t from = 0) const;
 
     // Optional event trace (mode and link changes, frames); for the program's --verbose.
     void setTrace(std::function<void(std::string_view)> trace) { trace_ = std::move(trace); }
@@ -131,11 +146,16 @@ private:
         std::deque<Item> pending;
         std::deque<std::string> unsent;
         int unacked = 0;
+        bool disconnectWhenSent = false;  // a "D" waits for the queued info (sendBeforeDisconnect)
         std::map<std::string, std::string> params;  // values of accepted parameter commands
     };
     struct Chunk {
         std::uint64_t due = 0;
         std::string bytes;
+    };
+    struct TextLog {
+        std::string bytes;
+        std::uint64_t dropped = 0;  // bytes forgotten before bytes[0]
     };
     struct Faults {
         int drop = 0;
@@ -180,6 +200,8 @@ private:
     const Channel* channel(int number) const;
     void setLinkState(int channel, int state);
     void pushItem(int channel, std::uint8_t code, std::string data);
+    void note(std::vector<TextLog>& logs, int channel, std::string_view data);
+    ChannelText textSince(const std::vector<TextLog>& logs, int channel, std::uint64_t from) const;
     bool monitorShows(char kind) const;
 
     Radio& radio_;
@@ -207,6 +229,8 @@ private:
     Faults faults_;
     std::deque<LoggedFrame> frameLog_;
     std::string terminalLog_;
+    std::vector<TextLog> received_;  // by channel
+    std::vector<TextLog> sent_;      // by channel
     SimCounters counters_;
 };
 
