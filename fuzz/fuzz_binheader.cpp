@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 
 #include "transfer/BinProtocol.h"
@@ -19,7 +20,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 std::abort();
             (void)norva::autoBinNameUsable(*name);
         }
+        (void)norva::binHeaderCrc(line);
+        if (norva::binHeaderLengthOnly(line) && !norva::binHeaderName(line).empty()) std::abort();
     }
+    if (const auto announced = norva::fbbAnnouncedName(text); announced && announced->empty()) std::abort();
+    // A text that is only a report always yields its CRC.
+    if (norva::isOnlyTxReport(text) && !norva::findTxReport(std::string(text) + "\r")) std::abort();
     (void)norva::findTxReport(text);
     (void)norva::binCrc(0, text);
     return 0;

@@ -28,7 +28,7 @@
 #include "platform/Text.h"
 #include "script/ScriptFiles.h"
 #include "transfer/FileArea.h"
-#include "transfer/SevenPlusDecode.h"
+#include "transfer/SevenPlusFiles.h"
 #include "transfer/TransferJob.h"
 #include "transfer/TransferLog.h"
 #include "transfer/TransferStatus.h"
@@ -56,7 +56,10 @@ constexpr const char* kConsoleHelp =
     "  :pwd            answer the connected node's password challenge (the answer is shown as \"input\")\n"
     "  :station CALL   show the station file of CALL (or of the call an alias stands for)\n"
     "  :connect ALIAS  connect the station by its script or its connect path\n"
-    "  :decode7p FILE  run 7pluse.sh on a 7Plus part (FILE relative to 7PlusRxDir)\n"
+    "  :send7p FILE    send FILE as 7Plus parts ([7Plus] SplitLines lines each); for a\n"
+    "                  7Plus error report: the correction from the original file\n"
+    "  :decode7p FILE  decode the 7Plus set of a part, or apply a correction (.cor),\n"
+    "                  FILE relative to 7PlusRxDir; the result goes to 7PlusExtractDir\n"
     "  :mailbox [FILE [MASK]]  the captured DieBox listings, or the messages of one\n"
     "  :mailbox FILE read N..  write readbox.scr for those messages (\"erase\" for e)\n"
     "  :help           list these lines\n"
@@ -80,7 +83,8 @@ bool parseChannel(std::string_view args, int& tnc, int& channel) {
 }
 
 enum class ConsoleTransfer {
-    SendText, SendBin, ReceiveBin, ReceiveOff, SendYapp, ReceiveYapp, ReceiveYappOff, Capture, CaptureOff, Queue
+    SendText, SendBin, SendSevenPlus, ReceiveBin, ReceiveOff, SendYapp, ReceiveYapp, ReceiveYappOff, Capture,
+    CaptureOff, Queue
 };
 
 struct TransferWord {
@@ -93,6 +97,7 @@ struct TransferWord {
 constexpr TransferWord kTransferWords[] = {
     {":send", ConsoleTransfer::SendText, "SendFileDir", "norva: \":send FILE\" needs a file name"},
     {":sendbin", ConsoleTransfer::SendBin, "BinSendFileDir", "norva: \":sendbin FILE\" needs a file name"},
+    {":send7p", ConsoleTransfer::SendSevenPlus, "BinSendFileDir", "norva: \":send7p FILE\" needs a file name"},
     {":recvbin", ConsoleTransfer::ReceiveBin, "BinReadFileDir",
      "norva: \":recvbin FILE\" needs a file name (\":recvbin off\" ends a reception)"},
     {":sendyapp", ConsoleTransfer::SendYapp, "BinSendFileDir", "norva: \":sendyapp FILE\" needs a file name"},
@@ -141,7 +146,7 @@ std::string queueSend(CTncChannel& ch, const std::filesystem::path& file, bool b
 }
 
 std::string startReceive(CTncChannel& ch, const std::filesystem::path& file) {
-    if (ch.job(JobSlot::FileReceive))
+    if (ch.receivingFile())
         return "a #BIN# reception is already running on " + channelLabel(ch.slot()) +
                " (\":recvbin off\" ends it)";
     // Nobody can be asked before a file is cut: an existing one is refused.
@@ -202,9 +207,10 @@ std::string carryOut(CTncChannel& ch, ConsoleTransfer what, const std::filesyste
     switch (what) {
         case ConsoleTransfer::SendText: return queueSend(ch, file, false);
         case ConsoleTransfer::SendBin: return queueSend(ch, file, true);
+        case ConsoleTransfer::SendSevenPlus: return queueSevenPlusSend(ch, file);
         case ConsoleTransfer::ReceiveBin: return startReceive(ch, file);
         case ConsoleTransfer::ReceiveOff:
-            if (!ch.job(JobSlot::FileReceive)) return "no #BIN# reception runs on " + channelLabel(ch.slot());
+            if (!ch.receivingFile()) return "no #BIN# reception runs on " + channelLabel(ch.slot());
             cancelReceive(ch);
             return {};
         case ConsoleTransfer::SendYapp: return queueYapp(ch, file);
@@ -390,25 +396,21 @@ void HeadlessConsole::decodeSevenPlus(std::string_view file) {
         complain("norva: \":decode7p FILE\" needs the name of a 7Plus part");
         return;
     }
-    struct Places {
-        std::filesystem::path program, part, extract;
-    };
-    const Places at = engine_.call([&engine = engine_, typed = std::string(file)] {
+    // On the engine thread, which owns the receive folders; a set decodes in milliseconds.
+    engine_.post([&engine = engine_, err = err_, typed = std::string(file)] {
         ChannelContext& ctx = engine.context();
         const auto rx = ctx.receiveFolders.directoryFor("7PlusRxDir");
         const auto extract = ctx.receiveFolders.directoryFor("7PlusExtractDir");
-        if (!rx || !extract) return Places{};
-        return Places{ctx.programDir, *rx / typed, *extract};
+        std::string text = "norva: no safe receive folder for 7Plus parts (see system.log)\n";
+        if (rx && extract) {
+            text.clear();
+            const std::filesystem::path part = (*rx / typed).lexically_normal();
+            for (const std::string& line : decodeSevenPlusFile(part, *rx, *extract, ctx.receiveFolders).messages)
+                text += line + "\n";
+        }
+        std::fputs(text.c_str(), err);
+        std::fflush(err);
     });
-    if (at.program.empty()) {
-        complain("norva: no safe receive folder for 7Plus parts (see system.log)");
-        return;
-    }
-    // The decoder runs on the console's thread: the engine goes on meanwhile.
-    const DecodeResult r = runDecoder(at.program, at.part, at.extract, 120'000);
-    std::fprintf(err_, "%s%s%s", r.output.c_str(), r.output.empty() || r.output.ends_with('\n') ? "" : "\n",
-                 r.timedOut ? "norva: the 7Plus decoder was ended after 120 s\n" : "");
-    std::fflush(err_);
 }
 
 void HeadlessConsole::stopScript() {

@@ -25,6 +25,8 @@ int runHeadless(int argc, char** argv);
 //   ::text                   sends ":text"
 //   :send FILE               queues a text file (stamp and end marker per the channel)
 //   :sendbin FILE            queues a #BIN# send of a file
+//   :send7p FILE             queues a file as 7Plus parts (an error report: its correction)
+//   :decode7p FILE           decodes the 7Plus set of a part, or applies a correction
 //   :recvbin FILE            receives a #BIN# file into FILE (":recvbin off" ends it)
 //   :capture FILE            appends the channel's text to FILE (":capture off" closes it)
 //   :queue                   lists the channel's transfers on the error stream
@@ -52,7 +54,7 @@ private:
     void stopScript();
     // :station CALL, :connect ALIAS.
     void station(bool connect, std::string_view call);
-    // :decode7p FILE, run on the console's own thread.
+    // :decode7p FILE, run on the engine thread.
     void decodeSevenPlus(std::string_view file);
     void complain(const char* text);
 

@@ -2,8 +2,6 @@
 // the station files kept on every connect, the password answering.
 #include "app/StationServices.h"
 
-#include "transfer/SevenPlusDecode.h"
-
 #include "app/IpcService.h"
 #include "dde/ChannelDdeCommands.h"
 #include "dde/CompanionHook.h"
@@ -206,11 +204,8 @@ struct StationServices::Parts {
 StationServices::StationServices(ChannelContext& ctx, const std::string& busAddress)
     : ctx_(ctx), parts_(std::make_unique<Parts>(ctx, busAddress)) {
     ChannelHooks& hooks = ctx_.channels.hooks();
-    // Before any station can send a file: where received files go, whether
-    // //DOS may run, and the decoder script (written now or never).
+    // Before any station can send a file: where received files go, and whether //DOS may run.
     ctx_.receiveFolders.checkAtStart();
-    std::string error;
-    if (!ensureDecoderScript(ctx_.programDir, &error)) ctx_.log.event(error + "\r\n");
     parts_->stationUpdate.aliases().ensureExists();
     hooks.setStation(&parts_->stationUpdate);
     hooks.setPassword(&parts_->password);

@@ -43,10 +43,19 @@ public:
     // What the window caption shows for this job: the script or job name of
     // a script or send job, the file name of a file-receive or capture job.
     virtual std::string captionName() const { return {}; }
-    // A send-slot job that reads the other side's bytes as protocol (YAPP):
-    // while it runs, received text reaches only the job, not the window,
-    // the capture, the remote scanner or the scripts.
+    // A send job whose protocol answers come back as bytes (YAPP) takes
+    // every received record alone: nothing is shown or interpreted then.
     virtual bool takesReceivedBytes() const { return false; }
+    // A file-receive job that has all its data and only looks at the next
+    // record (the sender's report): it no longer holds the channel, so
+    // received text, commands, scripts and the next transfer go on at once.
+    virtual bool finishing() const { return false; }
+    // What arrived after the file's last byte in the record that completed
+    // it; the channel passes it on as received text.
+    virtual std::string takeLeftover() { return {}; }
+    // A finishing job is shown the next record before it goes; true when
+    // the record was only its report, which then goes no further.
+    virtual bool takeFinalRecord(const ReceiveRecord& /*record*/) { return false; }
 };
 
 // The map link slot's job also takes the destination pairs of the

@@ -107,8 +107,18 @@ void CTncChannel::receiveSlot(JobSlot slot, const ReceiveRecord& record, bool ho
     if (honourFinished && result == 0 && job(slot) == j) destroyJob(slot);
 }
 
+bool CTncChannel::receivingFile() const {
+    const CChannelJob* receiving = job(JobSlot::FileReceive);
+    return receiving && !receiving->finishing();
+}
+
+bool CTncChannel::receivedTextHeld() const {
+    const CChannelJob* sending = job(JobSlot::Send);
+    return receivingFile() || (sending && sending->takesReceivedBytes());
+}
+
 void CTncChannel::refillSendSlot() {
-    if (job(JobSlot::Send) || job(JobSlot::FileReceive)) return;
+    if (job(JobSlot::Send) || receivingFile()) return;
     std::unique_ptr<CChannelJob> next = queue_.takeFirst();
     if (!next) return;
     slotRef(JobSlot::Send) = std::move(next);
@@ -118,7 +128,7 @@ void CTncChannel::refillSendSlot() {
 void CTncChannel::tick() {
     if (number_ == 0) return;
     JobScope scope(*this);
-    if (!job(JobSlot::Send) && !job(JobSlot::FileReceive)) tickSlot(JobSlot::Script);
+    if (!job(JobSlot::Send) && !receivingFile()) tickSlot(JobSlot::Script);
     tickSlot(JobSlot::MapLink);
     if (job(JobSlot::Gateway)) {
         tickSlot(JobSlot::Gateway);
@@ -138,9 +148,24 @@ void CTncChannel::dispatch() {
     const ReceiveRecord record = rx_;
     JobScope scope(*this);
     if (number_ != 0) linkState_.onReceive(record);
-    const CChannelJob* sending = job(JobSlot::Send);
-    if (!job(JobSlot::FileReceive) && !(sending && sending->takesReceivedBytes()))
-        receiveSlot(JobSlot::Capture, record, true);
+    dispatchRecord(record);
+    if (record.kind == kKindConnected) previousText_.assign(record.text());
+}
+
+void CTncChannel::dispatchRecord(const ReceiveRecord& record) {
+    // A finished reception looks at this record for its report and ends:
+    // the record itself goes on like any other.
+    if (CChannelJob* r = job(JobSlot::FileReceive); r && r->finishing() && number_ != 0) {
+        const bool taken = r->takeFinalRecord(record);
+        destroyJob(JobSlot::FileReceive);
+        if (taken) {
+            rxHeld_ = true;
+            return;
+        }
+    }
+    const bool held = receivedTextHeld();
+    if (held) rxHeld_ = true;
+    if (!held) receiveSlot(JobSlot::Capture, record, true);
     if (number_ == 0) return;
 
     receiveSlot(JobSlot::MapLink, record);
@@ -148,11 +173,36 @@ void CTncChannel::dispatch() {
         receiveSlot(JobSlot::Gateway, record);
         return;
     }
-    if (!job(JobSlot::Send) && !job(JobSlot::FileReceive)) registry().hooks().remote().scan(*this, record);
+    if (CChannelJob* sending = job(JobSlot::Send); sending && sending->takesReceivedBytes()) {
+        receiveSlot(JobSlot::Send, record);
+        return;
+    }
+    if (!job(JobSlot::Send) && !held) registry().hooks().remote().scan(*this, record);
     for (JobSlot s : {JobSlot::Mailbox, JobSlot::SchedulerHook, JobSlot::Send, JobSlot::FileReceive})
         receiveSlot(s, record);
-    if (!job(JobSlot::Send) && !job(JobSlot::FileReceive)) receiveSlot(JobSlot::Script, record);
+    if (held && !receivedTextHeld()) {
+        passOnLeftover(record);
+        return;
+    }
+    if (!job(JobSlot::Send) && !held && !receivingFile()) receiveSlot(JobSlot::Script, record);
     for (JobSlot s : {JobSlot::Password, JobSlot::RemoteInput, JobSlot::RemoteSession}) receiveSlot(s, record);
+}
+
+// The record that completed a reception may hold text after the file's
+// last byte (the sender's report, a prompt): it is shown and dispatched as
+// a record of its own, so nothing received is lost.
+void CTncChannel::passOnLeftover(const ReceiveRecord& record) {
+    CChannelJob* receiving = job(JobSlot::FileReceive);
+    const std::string rest = receiving ? receiving->takeLeftover() : std::string();
+    for (JobSlot s : {JobSlot::Password, JobSlot::RemoteInput, JobSlot::RemoteSession}) receiveSlot(s, record);
+    if (rest.empty()) return;
+    const ReceiveRecord leftover = ReceiveRecord::of(number_, record.kind, rest);
+    if (receiving && receiving->finishing() && receiving->takeFinalRecord(leftover)) {
+        destroyJob(JobSlot::FileReceive);
+        return;
+    }
+    sink_.put(rest, record.kind);
+    dispatchRecord(leftover);
 }
 
 void CTncChannel::resetJobs() {
@@ -164,6 +214,7 @@ void CTncChannel::resetJobs() {
     if (CGatewayJob* gw = gatewayJob(); gw && gw->homeSide()) retire(JobSlot::Gateway);
     superuser_ = linkState_.myCall() == "REMOTE";
     heldFileHeader_.clear();
+    sentLineOpen_ = false;
     if (!isConverseConsole()) registry().setConverseGroup(slot_, 0);
     refreshCaption();
 }

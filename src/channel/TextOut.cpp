@@ -59,7 +59,7 @@ void CTncChannel::textOut(std::string_view text, int kind, bool echo) {
 
     const std::string out = linkState_.onSend(kind, text);
     const FrameRecord frame{kind, out};
-    if (CChannelJob* mailbox = job(JobSlot::Mailbox); mailbox && !job(JobSlot::Send) && !job(JobSlot::FileReceive))
+    if (CChannelJob* mailbox = job(JobSlot::Mailbox); mailbox && !job(JobSlot::Send) && !receivingFile())
         mailbox->sendHook(frame);
     if (CChannelJob* session = job(JobSlot::RemoteSession)) {
         session->sendHook(frame);

@@ -97,6 +97,7 @@ int CTncChannel::receiveEntry(int kind, std::string_view data) {
     gCountdown_ = 1;
     rx_.channel = number_;
     rx_.assign(kind, data);
+    rxHeld_ = false;
     // The free-buffer answer is kept by the poll, not reported.
     if (bOutstanding_) return 1;
     ReceiveRecord report = rx_;
@@ -106,9 +107,7 @@ int CTncChannel::receiveEntry(int kind, std::string_view data) {
 }
 
 void CTncChannel::flushToOutput() {
-    const CChannelJob* sending = job(JobSlot::Send);
-    const bool hidden = job(JobSlot::FileReceive) || (sending && sending->takesReceivedBytes());
-    if (rx_.length > 0 && !hidden) sink_.put(rx_.text(), rx_.kind);
+    if (rx_.length > 0 && !rxHeld_ && !receivedTextHeld()) sink_.put(rx_.text(), rx_.kind);
     rx_.length = 0;
 }
 
@@ -145,6 +144,7 @@ bool CTncChannel::localCommand(std::string_view command) {
 void CTncChannel::sendOperation(const FrameRecord& frame) {
     if (!tnc_.isOpen()) return;
     if (frame.kind == kKindCommand && localCommand(frame.data)) return;
+    if (frame.kind == kKindInfo && !frame.data.empty()) sentLineOpen_ = frame.data.back() != '\r';
     const auto piece = static_cast<std::size_t>(
         std::clamp(settings_.packlen, ChannelSettings::kMinPacklen, ChannelSettings::kMaxPacklen));
     for (std::size_t pos = 0; pos < frame.data.size(); pos += piece) {
@@ -155,6 +155,15 @@ void CTncChannel::sendOperation(const FrameRecord& frame) {
     }
     lCountdown_ = 1;
     bCountdown_ = 1;
+}
+
+void CTncChannel::sendLine(std::string_view line) {
+    if (line.empty()) return;
+    std::string out;
+    if (sentLineOpen_) out.push_back('\r');
+    out.append(line);
+    if (out.back() != '\r') out.push_back('\r');
+    sendOperation(FrameRecord{kKindInfo, out});
 }
 
 void CTncChannel::holdForReview(std::int64_t nowSeconds) {

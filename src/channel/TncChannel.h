@@ -55,6 +55,10 @@ public:
     // Cuts the data into Packlen pieces; each is sent and its reply read.
     // A command may be a local one (PACKLEN, PWD) that never reaches the TNC.
     void sendOperation(const FrameRecord& frame);
+    // A protocol line (#OK#, a #BIN# header, a report): it must begin a
+    // line at the other end, which reads whole lines, so a CR goes first
+    // when the last text sent on the channel did not end in one.
+    void sendLine(std::string_view line);
     // One command frame and its reply (status commands, "i").
     // False when the reply did not come.
     bool sendCommandAndReceive(std::string_view command);
@@ -80,6 +84,10 @@ public:
     void setMapLinkJob(std::unique_ptr<CMapLinkJob> job);
     CGatewayJob* gatewayJob() const;
     CMapLinkJob* mapLinkJob() const;
+    // A file is coming in (a finishing reception no longer counts).
+    bool receivingFile() const;
+    // Received text belongs to a transfer now: not shown, not interpreted.
+    bool receivedTextHeld() const;
     // Destroys the job of a slot (the send job leaves the transfer queue first).
     void destroyJob(JobSlot slot);
     // After a disconnect: ends the send job (pausing a queue that still holds
@@ -111,6 +119,9 @@ public:
     CLinkState& linkState() { return linkState_; }
     const CLinkState& linkState() const { return linkState_; }
     const ReceiveRecord& received() const { return rx_; }
+    // The connected text received before the record now being dispatched
+    // (a header's announcement may come in the frame before it).
+    std::string_view previousText() const { return previousText_; }
     void clearReceived() { rx_.length = 0; }
     ChannelRegistry& registry() const { return registry_; }
     // Where files this channel receives may land (program-wide).
@@ -155,6 +166,8 @@ private:
     void captureTyped(std::string_view text, int kind);
 
     void tickSlot(JobSlot slot);
+    void dispatchRecord(const ReceiveRecord& record);
+    void passOnLeftover(const ReceiveRecord& record);
     void receiveSlot(JobSlot slot, const ReceiveRecord& record, bool honourFinished = false);
     void refillSendSlot();
     void endSendJob();
@@ -181,6 +194,12 @@ private:
     int consoleDepth_ = 0;  // typed console text being dispatched
     std::unique_ptr<ChannelDdeObject> dde_;
     ReceiveRecord rx_;
+    // The receive record arrived while a transfer held the channel's text:
+    // it is never shown whole, even when the transfer ended on it.
+    bool rxHeld_ = false;
+    std::string previousText_;
+    // The last information sent did not end in CR (a prompt, say).
+    bool sentLineOpen_ = false;
     bool superuser_ = false;
     int gCountdown_ = 1;
     int lCountdown_ = 1;

@@ -181,7 +181,9 @@ void CMainFrame::buildTransferAndSettingsMenus(QMenuBar* bar) {
                [this] { transfers_->sendAllFiles(settings_.frame.topLink); });
     transfer->addSeparator();
     addCommand(transfer, "Transferstatus...", "transferStatus", this, [this] { showTransferStatus(); });
-    addCommand(transfer, "7Plus Datei entpacken...", "extractSevenPlus", this, [this] { sevenPlus_->extract(); });
+    addCommand(transfer, "7Plus Datei entpacken...", "extractSevenPlus", this, [this] { sevenPlus_->extract(engine()); });
+    addCommand(transfer, "7Plus Datei senden...", "sendSevenPlus", this,
+               [this] { sevenPlus_->send(engine(), settings_.frame.topLink); });
 
     QMenu* settings = bar->addMenu("&Einstellungen");
     addCommand(settings, "Tn&c...", "tncSettings", this, [this] { tncSettings(); });

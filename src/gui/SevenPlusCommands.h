@@ -1,26 +1,26 @@
-// SevenPlusCommands: "7Plus Datei entpacken...": the operator picks a
-// collected part and the extraction directory; the decoder script runs as a
-// child process watched by a timer (the desktop never waits for it), and
-// its output is shown when it ends.
+// SevenPlusCommands: the 7Plus entries of the Transfer menu.
+// "7Plus Datei entpacken...": the operator picks a collected part (or a
+// correction file) and the extraction directory; the set is decoded on the
+// engine thread and what happened is shown. "7Plus Datei senden...": a
+// chosen file goes out on the channel as 7Plus parts (an error report is
+// answered with its correction).
 #pragma once
 
 // std
 #include <filesystem>
-#include <memory>
 #include <string>
 
 // Qt
 #include <QObject>
-#include <QTimer>
 
 // Norva
 #include "gui/TransferCommands.h"
-#include "platform/Programs.h"
 
 class QWidget;
 
 namespace norva {
 
+class EngineLink;
 class Profile;
 
 class SevenPlusCommands : public QObject {
@@ -29,25 +29,20 @@ public:
     SevenPlusCommands(Profile& profile, std::filesystem::path programDir, QWidget* parent);
 
     void setFileChooser(FileChooser chooser) { chooser_ = std::move(chooser); }
-    // The menu command; false when nothing was started.
-    bool extract();
-    bool running() const { return child_ != nullptr; }
+    // "7Plus Datei entpacken..."; false when nothing was decoded.
+    bool extract(EngineLink* link);
+    // "7Plus Datei senden..." on the channel of slot.
+    TransferOutcome send(EngineLink* link, int slot);
 
 signals:
-    // The decoder ended (or was ended after its time); its output.
+    // A decode ended; what it said, one message a line.
     void finished(const QString& output);
 
 private:
-    void poll();
-
     Profile& profile_;
     std::filesystem::path programDir_;
     QWidget* parent_;
     FileChooser chooser_ = chooseFileWithDialog;
-    std::unique_ptr<ChildProcess> child_;
-    std::string output_;
-    QTimer timer_;
-    int ticks_ = 0;
 };
 
 }  // namespace norva

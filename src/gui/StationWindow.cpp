@@ -41,7 +41,7 @@ constexpr const char* kTitle = "Station bearbeiten";
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 std::string str(const QString& s) { return s.trimmed().toStdString(); }
 
-const char* const kModes[] = {"no Password", "DieBox", "FlexNet", "SP", "TheNet", "Norva"};
+const char* const kModes[] = {"no Password", "DieBox", "FlexNet", "SP", "TheNet", "Norva", "FBB"};
 const char* const kTypes[] = {"Mailbox", "normal Node", "undefined"};
 
 }  // namespace

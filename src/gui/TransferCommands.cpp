@@ -163,7 +163,7 @@ TransferOutcome TransferCommands::receiveBinaryFile(int slot) {
         if (!channel)
             return TransferOutcome::NoChannel;
         // A reception that began meanwhile (a header with AutoBin) is not cut off.
-        if (channel->job(JobSlot::FileReceive))
+        if (channel->receivingFile())
             return TransferOutcome::Nothing;
         auto job = makeBinReceiveJob(*channel, file, false);
         if (!job)

@@ -77,7 +77,7 @@ void CBoxDirWatcher::setState(State next) {
 }
 
 void CBoxDirWatcher::sendHook(const FrameRecord& text) {
-    if (channel_.job(JobSlot::Send) || channel_.job(JobSlot::FileReceive) || state_ == State::Capturing) return;
+    if (channel_.job(JobSlot::Send) || channel_.receivingFile() || state_ == State::Capturing) return;
     if (text.kind == kKindInfo)
         armed_ = kArmedCommands;
     else if (text.kind == kKindCommand && armed_ > 0)

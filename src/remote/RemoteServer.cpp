@@ -83,7 +83,7 @@ RemoteServer::RemoteServer(RemoteTransfers& transfers, RemoteGateway& gateway, R
 
 void RemoteServer::scan(CTncChannel& ch, const ReceiveRecord& record) {
     if (ch.number() == 0 || record.kind != kKindConnected) return;
-    if (ch.job(JobSlot::Send) || ch.job(JobSlot::FileReceive)) return;
+    if (ch.job(JobSlot::Send) || ch.receivingFile()) return;
     const std::string_view text = record.text();
     if (text.empty()) return;
     const std::string upper = toUpper(text);

@@ -101,7 +101,7 @@ bool CScriptJob::pausedByChannel() {
         if (!queue.empty() && !queue.paused()) return true;
         sendAllWait_ = false;
     }
-    if (channel_.job(JobSlot::Send) || channel_.job(JobSlot::FileReceive)) return true;
+    if (channel_.job(JobSlot::Send) || channel_.receivingFile()) return true;
     if (state_ == State::WaitingTransfer) setState(State::Running, "transfer ended");
     return !channel_.linkState().maySend();
 }
@@ -223,7 +223,7 @@ int CScriptJob::receive(const ReceiveRecord& record) {
         keepTail(seen, stopText_.size() - 1);
         stopCarry_ = std::move(seen);
     }
-    if (channel_.job(JobSlot::Send) || channel_.job(JobSlot::FileReceive)) return 1;
+    if (channel_.job(JobSlot::Send) || channel_.receivingFile()) return 1;
     if (!waitText_.empty()) {
         std::string seen = waitCarry_ + text;
         if (seen.find(waitText_) != std::string::npos) {

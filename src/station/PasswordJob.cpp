@@ -38,6 +38,7 @@ std::optional<PasswordProcedure> procedureForMode(std::string_view stationMode) 
     if (mode == "THENET" || mode == "NORVA") return PasswordProcedure::TheNet;
     if (mode == "FLEXNET" || mode == "SP") return PasswordProcedure::FlexNet;
     if (mode == "DIEBOX") return PasswordProcedure::DieBox;
+    if (mode == "FBB") return PasswordProcedure::Fbb;
     return std::nullopt;
 }
 
@@ -54,6 +55,12 @@ std::string theNetAnswer(std::string_view challengeText, std::string_view passwo
         answer.push_back(password[static_cast<std::size_t>(n) - 1]);
         answer.push_back(' ');
     }
+    return answer;
+}
+
+std::string fbbAnswer(std::string_view challengeText, std::string_view password) {
+    std::string answer = theNetAnswer(challengeText, password);
+    std::erase(answer, ' ');
     return answer;
 }
 
@@ -168,9 +175,10 @@ void CPasswordJob::sendSysopCommand() {
 }
 
 std::optional<std::string> CPasswordJob::answerFor(std::string_view text) const {
-    if (procedure_ == PasswordProcedure::TheNet) {
+    if (procedure_ == PasswordProcedure::TheNet || procedure_ == PasswordProcedure::Fbb) {
         if (trim(skipLineBreaks(text)).empty()) return std::nullopt;
-        return theNetAnswer(text, readPasswordFile(file_).password);
+        const std::string password = readPasswordFile(file_).password;
+        return procedure_ == PasswordProcedure::Fbb ? fbbAnswer(text, password) : theNetAnswer(text, password);
     }
     const auto challenge = flexNetChallenge(text);
     if (!challenge) return std::nullopt;

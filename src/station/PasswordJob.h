@@ -1,5 +1,5 @@
 // Answering a node's or mailbox's sysop password challenge. The answer
-// computations of the three procedures (TheNet, FlexNet, DieBox) are plain
+// computations of the procedures (TheNet, FlexNet, DieBox, F6FBB) are plain
 // functions; CPasswordJob runs one of them on a channel: it sends the sysop
 // command where the procedure needs one, reads the challenge from the next
 // received text and puts the answer into the operator's input pane. Nothing
@@ -20,10 +20,10 @@ namespace norva {
 
 class CTncChannel;
 
-enum class PasswordProcedure { TheNet, FlexNet, DieBox };
+enum class PasswordProcedure { TheNet, FlexNet, DieBox, Fbb };
 
 // The procedure of a StationMode ("TheNet", "Norva", "FlexNet", "SP",
-// "DieBox", any case); nothing for "no Password" and anything else.
+// "DieBox", "FBB", any case); nothing for "no Password" and anything else.
 std::optional<PasswordProcedure> procedureForMode(std::string_view stationMode);
 
 // TheNet: the challenge line (up to its first CR) holds up to 10 numbers,
@@ -31,6 +31,11 @@ std::optional<PasswordProcedure> procedureForMode(std::string_view stationMode);
 // picks the password's n-th character (from 1), followed by a blank; the
 // first number outside 1..length ends the answer.
 std::string theNetAnswer(std::string_view challengeText, std::string_view password);
+
+// F6FBB: "DB0FBB-0>  6 16 7 15 10 [1796787269]" asks for the password's
+// letters at those positions, given together without blanks; the number
+// in brackets is the BBS's clock, not a position.
+std::string fbbAnswer(std::string_view challengeText, std::string_view password);
 
 // FlexNet/SP: the challenge is the word before the first ">" of the text.
 // Nothing when the text holds no challenge (no ">", no word).

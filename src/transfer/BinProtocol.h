@@ -16,10 +16,14 @@ inline constexpr std::string_view kBinTag = "#BIN#";
 inline constexpr std::string_view kBinOk = "#OK#";
 inline constexpr std::string_view kBinNo = "#NO#";
 inline constexpr std::string_view kBinAbortTag = "#ABORT#";
-inline constexpr std::string_view kBinAbortLine = "\r#ABORT#\r";
+// Protocol lines; the channel puts a CR before one when the line it
+// follows is still open (CTncChannel::sendLine).
+inline constexpr std::string_view kBinAbortLine = "#ABORT#\r";
 inline constexpr std::string_view kBinGoAhead = "#OK#\r";
 inline constexpr std::string_view kBinRefusal = "#NO#\r";
 inline constexpr std::string_view kBinTxReportTag = "#BIN-TX OK#";
+// F6FBB's form of the report: "BIN-TX OK #30831" (and BIN-RX after a BPUT).
+inline constexpr std::string_view kFbbTxReportTag = "BIN-TX OK #";
 // The largest length a header may announce (the length fields are 32-bit signed).
 inline constexpr std::int64_t kBinMaxLength = 0x7fffffff;
 
@@ -42,19 +46,37 @@ std::optional<BinHeaderSpan> findBinHeader(std::string_view text);
 std::optional<std::int64_t> binHeaderLength(std::string_view line);
 
 // The name part of a header line (tag to CR): what follows the last ':',
-// '#', '\' or '/'.
+// '#', '\' or '/'. Empty for a length-only header ("#BIN#20480").
 std::string_view binHeaderName(std::string_view line);
+
+// "#BIN#20480": the length and nothing else (F6FBB's BGET).
+bool binHeaderLengthOnly(std::string_view line);
+
+// The CRC a full header carries ("#BIN#len#|crc#$stamp#NAME"), if any.
+std::optional<std::uint16_t> binHeaderCrc(std::string_view line);
+
+// The file name of F6FBB's announcement "Ready to send NAME with AUTOBIN
+// protocol." when it is the last line of a text (a CR may end it).
+std::optional<std::string_view> fbbAnnouncedName(std::string_view text);
 
 
 // Names the automatic reception takes without asking: 1 to 12 characters,
 // shorter than 9 or holding a dot.
 bool autoBinNameUsable(std::string_view name);
 
-// "#BIN#<length>#<NAME>\r", with a leading CR for mailboxes.
-std::string binHeaderLine(std::int64_t length, std::string_view airName, bool mailbox);
+// The full header TNT and F6FBB read: "#BIN#<length>#|<crc>#$<stamp>#<NAME>\r",
+// the CRC in decimal, the stamp the file's DOS date and time in 8 hex
+// digits; with a leading CR for mailboxes.
+std::string binHeaderLine(std::int64_t length, std::uint16_t crc, std::uint32_t dosStamp, std::string_view airName,
+                          bool mailbox);
+// The DOS date and time (local) of a Unix time, as FAT and the #BIN# stamp hold it.
+std::uint32_t dosTimestamp(std::int64_t unixSeconds);
 std::string binTxReport(std::uint16_t crc);
 std::string binRxReport(std::uint16_t crc);
-// The CRC of a sender report "#BIN-TX OK#<crc>" in a text, when there is a whole one.
+// The CRC of a sender report in a text ("#BIN-TX OK#<crc>" or F6FBB's
+// "BIN-TX OK #<crc>"), when there is a whole one.
 std::optional<std::uint16_t> findTxReport(std::string_view text);
+// The text is a sender report and nothing else but line ends and blanks.
+bool isOnlyTxReport(std::string_view text);
 
 }  // namespace norva

@@ -23,9 +23,11 @@ std::unique_ptr<CBinReceiveJob> CBinReceiveJob::intoFile(CTncChannel& channel, c
 
 std::unique_ptr<CBinReceiveJob> CBinReceiveJob::intoDirectory(CTncChannel& channel,
                                                               const std::filesystem::path& dir,
-                                                              bool promptAfter, DiskLimits limits) {
+                                                              bool promptAfter, DiskLimits limits,
+                                                              std::string announcedName) {
     auto job = std::unique_ptr<CBinReceiveJob>(new CBinReceiveJob(channel, dir, promptAfter, std::move(limits)));
     job->autoDir_ = dir;
+    job->announcedName_ = std::move(announcedName);
     return job;
 }
 
@@ -41,12 +43,14 @@ CBinReceiveJob::CBinReceiveJob(CTncChannel& channel, std::filesystem::path path,
 CBinReceiveJob::~CBinReceiveJob() {
     file_.reset();
     if (state_ != BinReceiveState::Refused && remaining_ != 0) {
-        sendData(kBinAbortLine);
+        channel().sendLine(kBinAbortLine);
         notice(kNoticeAborted);
         writeFilesLog(kArrowReceived, kOutcomeAborted);
     } else if (state_ == BinReceiveState::Complete) {
-        if (senderCrc_ && *senderCrc_ != crc_) {
-            notice("\rCRC-Fehler: Sender " + std::to_string(*senderCrc_) + ", Empfang " + std::to_string(crc_) +
+        // The report's CRC, else the one the header announced.
+        const auto expected = senderCrc_ ? senderCrc_ : headerCrc_;
+        if (expected && *expected != crc_) {
+            notice("\rCRC-Fehler: Sender " + std::to_string(*expected) + ", Empfang " + std::to_string(crc_) +
                    "\r");
             writeFilesLog(kArrowReceived, kOutcomeCrcMismatch);
         } else {
@@ -93,7 +97,7 @@ int CBinReceiveJob::receive(const ReceiveRecord& record) {
             if (state_ == BinReceiveState::Data && remaining_ == 0) complete(rest);
             break;
         }
-        case BinReceiveState::Complete: watchReport(text); break;
+        case BinReceiveState::Complete:
         case BinReceiveState::Aborted:
         case BinReceiveState::Refused: break;
     }
@@ -120,7 +124,7 @@ void CBinReceiveJob::onHeaderText(std::string_view text) {
     setState(BinReceiveState::Data);
     // Bytes that came with the header are on disk before the go-ahead goes out.
     const std::string_view after = writeData(rest);
-    sendData(kBinGoAhead);
+    channel().sendLine(kBinGoAhead);
     if (state_ == BinReceiveState::Data && remaining_ == 0) complete(after);
 }
 
@@ -132,19 +136,8 @@ bool CBinReceiveJob::acceptHeader(std::string_view line) {
     }
     std::string name;
     if (autoDir_) {
-        const auto plain = plainName(binHeaderName(line));
-        if (!plain || !autoBinNameUsable(*plain)) {
-            refuse("Dateiname ungueltig");
-            return false;
-        }
-        // Never into a directory Norva reads its own files from, never
-        // under the name of one of them near such a directory.
-        const auto stored =
-            autoDir_->empty() ? std::nullopt : channel().receiveFolders().storeName(*autoDir_, oemToUtf8(*plain));
-        if (!stored) {
-            refuse("Empfangsverzeichnis nicht erlaubt");
-            return false;
-        }
+        const auto stored = storedName(line);
+        if (!stored) return false;
         name = *stored;
     }
     const std::filesystem::path where = autoDir_ ? *autoDir_ : path_.parent_path();
@@ -164,11 +157,45 @@ bool CBinReceiveJob::acceptHeader(std::string_view line) {
         if (displayName_ != name) notice("\rDatei " + name + " existiert, Empfang als " + displayName_ + "\r");
     }
     fileLength_ = remaining_ = *length;
+    headerCrc_ = binHeaderCrc(line);
     return true;
 }
 
+// The name an automatic reception stores under, or nothing (refused).
+std::optional<std::string> CBinReceiveJob::storedName(std::string_view line) {
+    std::string_view airName = binHeaderName(line);
+    bool generated = false;
+    std::string fallback;
+    if (airName.empty() && binHeaderLengthOnly(line)) {
+        // F6FBB announces the name on the line before a length-only header.
+        const auto announced = plainName(announcedName_);
+        if (announced && autoBinNameUsable(*announced)) {
+            fallback = *announced;
+        } else {
+            fallback = "AUTOBIN.BIN";
+            generated = true;
+        }
+        airName = fallback;
+    }
+    const auto plain = plainName(airName);
+    if (!plain || !autoBinNameUsable(*plain)) {
+        refuse("Dateiname ungueltig");
+        return std::nullopt;
+    }
+    // Never into a directory Norva reads its own files from, never
+    // under the name of one of them near such a directory.
+    const auto stored =
+        autoDir_->empty() ? std::nullopt : channel().receiveFolders().storeName(*autoDir_, oemToUtf8(*plain));
+    if (!stored) {
+        refuse("Empfangsverzeichnis nicht erlaubt");
+        return std::nullopt;
+    }
+    if (generated) notice("\rKein Dateiname im Kopf, Empfang als " + *stored + "\r");
+    return stored;
+}
+
 void CBinReceiveJob::refuse(std::string_view why) {
-    sendData(kBinRefusal);
+    channel().sendLine(kBinRefusal);
     notice("\rBinaerdateiempfang abgelehnt: " + std::string(why) + "\r");
     remaining_ = 0;
     setState(BinReceiveState::Refused);
@@ -194,18 +221,20 @@ std::string_view CBinReceiveJob::writeData(std::string_view text) {
 void CBinReceiveJob::complete(std::string_view rest) {
     file_.reset();
     const std::string report = binRxReport(crc_);
-    sendData(report);
+    channel().sendLine(report);
     setState(BinReceiveState::Complete);
     completedAt_ = now();
     notice(kNoticeBinReceiveEnd);
     notice(report);
-    watchReport(rest);
+    // Whatever came after the last byte is received text again.
+    leftover_ = std::string(rest);
 }
 
-void CBinReceiveJob::watchReport(std::string_view text) {
-    reportTail_.append(text);
-    if (reportTail_.size() > 64) reportTail_.erase(0, reportTail_.size() - 64);
-    if (!senderCrc_) senderCrc_ = findTxReport(reportTail_);
+bool CBinReceiveJob::takeFinalRecord(const ReceiveRecord& record) {
+    if (record.kind != kKindConnected) return false;
+    const std::string_view text = record.text();
+    if (!senderCrc_) senderCrc_ = findTxReport(text);
+    return isOnlyTxReport(text);
 }
 
 }  // namespace norva

@@ -1,6 +1,9 @@
 // CBinSendJob: the sender's side of #BIN#, one state per step.
 #include "transfer/BinSendJob.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 
@@ -37,7 +40,7 @@ CBinSendJob::CBinSendJob(CTncChannel& channel, const std::filesystem::path& path
 CBinSendJob::~CBinSendJob() {
     file_.reset();
     if (remaining_ > 0 && status_ == kStatusTransmit) {
-        sendData(kBinAbortLine);
+        channel().sendLine(kBinAbortLine);
         notice(kNoticeAborted);
         writeFilesLog(kArrowSent, kOutcomeAborted);
     }
@@ -75,13 +78,38 @@ bool CBinSendJob::peerIsMailbox() const {
     return toUpper(type).find("MAILBOX") != std::string::npos;
 }
 
+// The header carries the CRC of what will be sent: the file is read once
+// before, in blocks, never beyond the length announced.
+std::optional<std::uint16_t> CBinSendJob::fileCrc() const {
+    std::array<char, 64 * kBlock> block{};
+    std::uint16_t crc = 0;
+    std::int64_t left = fileLength_;
+    while (left > 0) {
+        const auto want = static_cast<std::size_t>(std::min<std::int64_t>(left, static_cast<std::int64_t>(block.size())));
+        const long got = readSome(file_.get(), block.data(), want);
+        if (got <= 0) return std::nullopt;
+        crc = binCrc(crc, std::string_view(block.data(), static_cast<std::size_t>(got)));
+        left -= got;
+    }
+    if (::lseek(file_.get(), 0, SEEK_SET) != 0) return std::nullopt;
+    return crc;
+}
+
 int CBinSendJob::stepStart() {
     file_ = openRegularFile(path_);
     if (!file_) return 0;
+    const auto crc = fileCrc();
+    struct stat st {};
+    if (!crc || ::fstat(file_.get(), &st) != 0) return 0;
     startTime_ = now();
     status_ = std::string(kStatusTransmit);
     notice(kNoticeBinSendStart);
-    sendData(binHeaderLine(fileLength_, airName_, peerIsMailbox()));
+    const std::string header = binHeaderLine(fileLength_, *crc, dosTimestamp(st.st_mtime), airName_, peerIsMailbox());
+    // A mailbox gets its blank line before the header in any case.
+    if (header.front() == '\r')
+        sendData(header);
+    else
+        channel().sendLine(header);
     setState(BinSendState::WaitOk);
     return 1;
 }
@@ -112,7 +140,7 @@ int CBinSendJob::stepData() {
 int CBinSendJob::stepEnd() {
     writeFilesLog(kArrowSent, {});
     const std::string report = binTxReport(crc_);
-    sendData(report);
+    channel().sendLine(report);
     notice(kNoticeBinSendEnd);
     notice(report);
     return 0;

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "transfer/FileArea.h"
 #include "transfer/TransferJob.h"
@@ -40,6 +41,7 @@ private:
     int stepData();
     int stepEnd();
     bool peerIsMailbox() const;
+    std::optional<std::uint16_t> fileCrc() const;
 
     BinSendState state_ = BinSendState::Start;
     UniqueFd file_;

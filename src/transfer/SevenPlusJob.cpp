@@ -10,6 +10,7 @@
 #include "platform/FileNames.h"
 #include "platform/Text.h"
 #include "transfer/FileArea.h"
+#include "transfer/SevenPlusFiles.h"
 
 namespace norva {
 
@@ -71,7 +72,7 @@ std::string sevenPlusStopName(std::string_view stopLine) {
 }
 
 bool CSevenPlusJob::startCapture(CTncChannel& channel, std::string_view receivedText) {
-    if (channel.job(JobSlot::Send) || channel.job(JobSlot::FileReceive)) return false;
+    if (channel.job(JobSlot::Send) || channel.receivingFile()) return false;
     const auto at = receivedText.find(kStartMarker);
     if (at == std::string_view::npos) return false;
     const auto name = plainName(toUpper(sevenPlusField(receivedText.substr(at), 5)));
@@ -121,18 +122,22 @@ int CSevenPlusJob::receive(const ReceiveRecord& record) {
     if (state_ == State::WaitingForStart) {
         const auto at = converted.find(kStartMarker);
         if (at == std::string::npos) return 1;
-        collected_ = converted.substr(at);
-        const std::int64_t size = number(sevenPlusField(collected_, 6));
-        const std::int64_t parts = number(sevenPlusField(collected_, 4));
-        estimate_ = size != 0 && parts != 0 ? size / parts : 10000;
-        lastDataMs_ = clock().monotonicMs();
-        updateCounts();
-        notice(".");
-        setState(State::Collecting);
+        beginPart(converted.substr(at));
         return 1;
     }
     if (state_ == State::Collecting) collect(converted);
     return 1;
+}
+
+void CSevenPlusJob::beginPart(std::string text) {
+    collected_ = std::move(text);
+    const std::int64_t size = number(sevenPlusField(collected_, 6));
+    const std::int64_t parts = number(sevenPlusField(collected_, 4));
+    estimate_ = size != 0 && parts != 0 ? size / parts : 10000;
+    lastDataMs_ = clock().monotonicMs();
+    updateCounts();
+    notice(".");
+    setState(State::Collecting);
 }
 
 void CSevenPlusJob::collect(std::string_view converted) {
@@ -140,13 +145,20 @@ void CSevenPlusJob::collect(std::string_view converted) {
     lastDataMs_ = clock().monotonicMs();
     notice(".");
     updateCounts();
-    const auto stop = collected_.find(kStopMarker);
-    const auto lineEnd = stop == std::string::npos ? stop : collected_.find("\r\n", stop);
-    if (lineEnd != std::string::npos) {
+    for (;;) {
+        const auto stop = collected_.find(kStopMarker);
+        const auto lineEnd = stop == std::string::npos ? stop : collected_.find("\r\n", stop);
+        if (lineEnd == std::string::npos) break;
+        std::string rest = collected_.substr(lineEnd + 2);
         collected_.resize(lineEnd + 2);
         const std::string name = sevenPlusStopName(std::string_view(collected_).substr(stop));
         save(name.empty() ? path_.filename().string() : name, {});
-        return;
+        // Parts sent back to back: the next one may begin in the frame that ended this one.
+        const auto next = rest.find(kStartMarker);
+        if (next == std::string::npos) return;
+        const auto field = plainName(toUpper(sevenPlusField(std::string_view(rest).substr(next), 5)));
+        path_ = path_.parent_path() / (field ? *field : std::string("7PLUS.TXT"));
+        beginPart(rest.substr(next));
     }
     if (collected_.size() > kMaxPart) save(path_.filename().string(), ".incomplete");
 }
@@ -167,12 +179,24 @@ void CSevenPlusJob::save(std::string_view name, std::string_view suffix) {
     collected_.clear();
     collected_.shrink_to_fit();
     setState(suffix.empty() ? State::Complete : State::Incomplete);
+    file.fd.reset();
     if (!written) return;  // the part is dropped, as an unwritable file always was
     saved_ = file.path;
-    if (suffix.empty())
-        notice("\r\r7Plus File " + file.path.string() + " ok.\r\n");
-    else
+    if (!suffix.empty()) {
         notice("\r\r7Plus File " + file.path.string() + " unvollstaendig.\r\n");
+        return;
+    }
+    notice("\r\r7Plus File " + file.path.string() + " ok.\r\n");
+    decodeSet();
+}
+
+void CSevenPlusJob::decodeSet() {
+    ReceiveFolders& folders = channel().receiveFolders();
+    const auto extractDir = folders.directoryFor("7PlusExtractDir");
+    if (!extractDir) return;
+    const auto report = decodeCapturedSevenPlus(saved_, *extractDir, folders);
+    if (!report) return;  // parts are still to come
+    for (const std::string& message : report->messages) notice("\r" + message + "\r");
 }
 
 }  // namespace norva

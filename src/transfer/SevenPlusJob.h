@@ -1,8 +1,9 @@
 // CSevenPlusJob: collects a 7Plus part arriving as text on a channel (from
 // its " go_7+." line to the CR LF after its " stop_7+." line) and writes it
-// into 7PlusRxDir for the outside decoder. Names come from the air, so they
-// are cut to plain names and never overwrite a file; a part that never ends
-// is closed as incomplete so memory stays bounded.
+// into 7PlusRxDir; when that completes its set, the set is decoded into
+// 7PlusExtractDir (or its error report written there). Names come from the
+// air, so they are cut to plain names and never overwrite a file; a part
+// that never ends is closed as incomplete so memory stays bounded.
 #pragma once
 
 #include <cstdint>
@@ -43,8 +44,12 @@ public:
 
 private:
     void setState(State next);
+    // The text from a " go_7+." line on: a part begins.
+    void beginPart(std::string text);
     void collect(std::string_view converted);
     void save(std::string_view name, std::string_view suffix);
+    // The saved part was the last one its set lacked: decode it.
+    void decodeSet();
     void updateCounts();
 
     State state_ = State::WaitingForStart;

@@ -90,7 +90,7 @@ bool enqueueTransfer(CTncChannel& channel, std::unique_ptr<CChannelJob> job) {
 AutoBinOutcome autoBin(CTncChannel& channel, std::string_view text, DiskLimits limits) {
     const auto span = findBinHeader(text);
     if (!span) return AutoBinOutcome::NoHeader;
-    if (channel.job(JobSlot::Send) || channel.job(JobSlot::FileReceive)) return AutoBinOutcome::Busy;
+    if (channel.job(JobSlot::Send) || channel.receivingFile()) return AutoBinOutcome::Busy;
     if (span->complete()) {
         // A plain name that is merely too long goes to the operator; a
         // hostile one is refused by the job, which creates nothing then.
@@ -101,10 +101,15 @@ AutoBinOutcome autoBin(CTncChannel& channel, std::string_view text, DiskLimits l
             return AutoBinOutcome::AskOperator;
         }
     }
+    // F6FBB names the file only on the line before its header.
+    const std::string_view before = text.substr(0, span->start);
+    const bool nothingBefore = before.find_first_not_of("\r\n ") == std::string_view::npos;
+    const auto announced = fbbAnnouncedName(nothingBefore ? channel.previousText() : before);
     // No safe directory: the job refuses the header, so the sender hears #NO#.
     const auto dir = channel.receiveFolders().directoryFor("BinReadFileDir");
     channel.setJob(JobSlot::FileReceive,
-                   CBinReceiveJob::intoDirectory(channel, dir.value_or(std::filesystem::path()), false, std::move(limits)));
+                   CBinReceiveJob::intoDirectory(channel, dir.value_or(std::filesystem::path()), false, std::move(limits),
+                                                 std::string(announced.value_or(std::string_view{}))));
     return AutoBinOutcome::Started;
 }
 

@@ -1,6 +1,6 @@
 // A station on the air tries to plant Norva's own files: with AutoBin on and
 // every directory left at its default, it sends #BIN# files named after
-// each kind Norva reads (the 7Plus decoder script, menus, a script, a TNC
+// each kind Norva reads (a 7Plus decoder script, menus, a script, a TNC
 // init file, a station file, the alias list, a greeting). Each is a program
 // that would leave a mark if anything ran it. Afterwards a 7Plus decode, a
 // menu load, a script start and a restart of the station run none of them,
@@ -10,7 +10,6 @@
 #include "channel/StationRig.h"
 #include "app/UserMenus.h"
 #include "platform/Text.h"
-#include "transfer/SevenPlusDecode.h"
 #include "transfer/Transfers.h"
 
 namespace norva::test {
@@ -28,8 +27,8 @@ TEST(PlantedFiles, NothingFromTheAirLandsWhereNorvaReadsItsOwnFilesOrEverRuns) {
     ASSERT_TRUE(two.start());
     Station& a = two.a;
     Station& b = two.b;
-    const std::string decoder = a.dir.read("7pluse.sh");
-    ASSERT_EQ(decoder, defaultDecoderScript()) << "written at start-up";
+    // Norva decodes 7Plus itself: no decoder script is written, none is ever run.
+    EXPECT_FALSE(fs::exists(a.dir.path() / "7pluse.sh"));
 
     a.console->line(":ch 1/1");
     a.console->line("\\e c db1bbb");
@@ -52,7 +51,7 @@ TEST(PlantedFiles, NothingFromTheAirLandsWhereNorvaReadsItsOwnFilesOrEverRuns) {
     }
 
     // Nothing landed among A's own files; what was there is unchanged.
-    EXPECT_EQ(a.dir.read("7pluse.sh"), decoder);
+    EXPECT_FALSE(fs::exists(a.dir.path() / "7pluse.sh"));
     for (const char* name : {"exec.mnu", "connect.mnu", "visit.scr", "tnc1.ini", "whello1.txt"})
         EXPECT_FALSE(fs::exists(a.dir.path() / name)) << name;
     EXPECT_EQ(a.dir.read("DB1BBB.stn").find("PLANTED"), std::string::npos);
@@ -71,11 +70,11 @@ TEST(PlantedFiles, NothingFromTheAirLandsWhereNorvaReadsItsOwnFilesOrEverRuns) {
     });
     EXPECT_TRUE(menu.entries.empty());
 
-    // A restart reads its init file and writes the decoder script only when missing.
+    // A restart reads its init file and writes no decoder script.
     a.stop();
     a.start(two.serverA.slavePath(), "DA1AAA");
     ASSERT_TRUE(eventually([&] { return a.tncOpen(); })) << a.errors();
-    EXPECT_EQ(a.dir.read("7pluse.sh"), decoder);
+    EXPECT_FALSE(fs::exists(a.dir.path() / "7pluse.sh"));
     for (const std::string& command : commandsOn(two.serverA, 0)) EXPECT_EQ(command.find("PLANTED"), std::string::npos);
 
     // Give a decoder that was run the moment it needs, through a round trip of the engine.

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "channel/StationRig.h"
+#include "transfer/SevenPlusParts.h"
 
 namespace norva::test {
 namespace {
@@ -56,14 +57,22 @@ TEST(StationConsole, ConnectWritesTheFileAndConnectRunsItsPath) {
 namespace norva::test {
 namespace {
 
-TEST(SevenPlusConsole, DecodeRunsTheScriptOnAPartOf7PlusRxDir) {
+TEST(SevenPlusConsole, DecodeBuildsTheSetOfAPartOf7PlusRxDirInTheReceiveFolder) {
     Station s;
     s.start("", "DA1AAA");
-    s.dir.write("7pluse.sh", "echo \"decoded $2.$3 from $1\"\n");
+    const std::string payload = "7Plus from the console\n";
+    const auto parts = encodeSevenPlus(payload, "console.txt", {});
+    ASSERT_TRUE(parts);
+    fs::create_directories(s.dir.path() / "rx");
+    s.dir.write("rx/CONSOLE.7PL", parts->at(0).text);
     s.engine->call([&] { return s.profile->writeString("frame", "7PlusRxDir", (s.dir.path() / "rx").string()); });
-    s.console->line(":decode7p TEST.P01");
-    EXPECT_NE(s.errors().find("decoded TEST.P01 from " + (s.dir.path() / "rx").string() + "/\n"), std::string::npos)
-        << s.errors();
+    s.console->line(":decode7p CONSOLE.7PL");
+    // 7PlusExtractDir is empty: the result lands in the receive folder.
+    const fs::path decoded = s.dir.path() / "received" / "console.txt";
+    EXPECT_TRUE(eventually([&] {
+        return s.errors().find("7Plus Datei " + decoded.string() + " dekodiert, 23 Bytes.\n") != std::string::npos;
+    })) << s.errors();
+    EXPECT_EQ(s.dir.read("received/console.txt"), payload);
     s.console->line(":decode7p");
     EXPECT_TRUE(eventually([&] { return s.errors().find("needs the name of a 7Plus part") != std::string::npos; }));
 }

@@ -1,4 +1,4 @@
-// The desktop's mailbox reader, the 7Plus decoder command, the channel links
+// The desktop's mailbox reader, the 7Plus commands, the channel links
 // dialog and a password answer put into an input pane, in the running
 // program on the in-process TNC.
 #include <QCheckBox>
@@ -21,6 +21,8 @@
 #include "hostmode/VirtualTnc.h"
 #include "platform/Profile.h"
 #include "terminal/Prewrite.h"
+#include "transfer/SevenPlusFiles.h"
+#include "transfer/SevenPlusParts.h"
 
 namespace norva::test {
 
@@ -100,27 +102,50 @@ TEST_F(ReaderGuiTest, APasswordAnswerWaitsInTheInputPaneForEnter) {
     ASSERT_TRUE(waitFor([&] { return air.on(kChannel) == "35\r"; })) << air.on(kChannel);
 }
 
-TEST_F(ReaderGuiTest, SevenPlusDecoderRunsOnTheChosenPartAndShowsItsOutput) {
-    dir.write("7pluse.sh", "echo \"decoding $2.$3\"; pwd\n");
+TEST_F(ReaderGuiTest, SevenPlusMenuDecodesTheChosenPartsSetIntoTheChosenFolder) {
+    const auto parts = encodeSevenPlus("desktop payload\n", "gui.txt", {});
+    ASSERT_TRUE(parts);
+    dir.write("GUI.7PL", parts->at(0).text);
     std::filesystem::create_directories(dir.path() / "out");
     startStation();
     std::vector<FileRequest> asked;
     frame()->sevenPlus().setFileChooser([&](QWidget*, const FileRequest& r) {
         asked.push_back(r);
-        return QString::fromStdString(asked.size() == 1 ? (dir.path() / "TEST.P01").string()
-                                                        : (dir.path() / "out" / "TEST").string());
+        return QString::fromStdString(asked.size() == 1 ? (dir.path() / "GUI.7PL").string()
+                                                        : (dir.path() / "out" / "GUI").string());
     });
     QString output;
     QObject::connect(&frame()->sevenPlus(), &SevenPlusCommands::finished, [&](const QString& t) { output = t; });
     frame()->action("extractSevenPlus")->trigger();
-    ASSERT_TRUE(waitFor([&] { return !output.isEmpty(); })) << "decoder never ended";
+    ASSERT_TRUE(waitFor([&] { return !output.isEmpty(); })) << "the decode never ended";
     ASSERT_EQ(asked.size(), 2u);
     EXPECT_EQ(asked[0].title, "7Plus Datei auswählen");
     EXPECT_EQ(asked[1].title, "7Plus Datei auspacken nach");
-    EXPECT_EQ(asked[1].proposedName, "TEST");
-    EXPECT_EQ(output.toStdString(), "decoding TEST.P01\n" + (dir.path() / "out").string() + "\n");
+    EXPECT_EQ(asked[1].proposedName, "GUI");
+    EXPECT_EQ(output.toStdString(), "7Plus Datei " + (dir.path() / "out" / "gui.txt").string() + " dekodiert, 16 Bytes.\n");
+    EXPECT_EQ(dir.read("out/gui.txt"), "desktop payload\n");
     EXPECT_EQ(frame()->profile().getString("frame", "7PlusExtractDir"), (dir.path() / "out").string());
     if (auto* box = frame()->findChild<QMessageBox*>("SevenPlusOutput")) box->close();
+}
+
+TEST_F(ReaderGuiTest, SevenPlusSendPutsTheFilesPartsOnTheChannel) {
+    std::string data;
+    for (int i = 0; i < 1024; ++i) data += static_cast<char>(i % 256);
+    dir.write("send.bin", data);
+    startStation("[7Plus]\r\nSplitLines=5\r\n");
+    frame()->sevenPlus().setFileChooser([&](QWidget*, const FileRequest& r) {
+        EXPECT_EQ(r.title, "7Plus Datei senden");
+        return QString::fromStdString((dir.path() / "send.bin").string());
+    });
+    frame()->action("sendSevenPlus")->trigger();
+    std::string error;
+    const auto expected = sevenPlusTextForSending(dir.path() / "send.bin", 5, {}, &error);
+    ASSERT_TRUE(expected) << error;
+    EXPECT_EQ(expected->parts, 4) << "17 lines in parts of 5";
+    ASSERT_TRUE(waitFor([&] { return air.on(kChannel).size() >= expected->text.size(); }, 20000))
+        << air.on(kChannel).size();
+    EXPECT_TRUE(air.on(kChannel) == expected->text);
+    EXPECT_EQ(frame()->profile().getString("frame", "BinSendFileDir"), dir.path().string());
 }
 
 TEST_F(ReaderGuiTest, ChannelLinksAreDefinedMarkedForAutoconnectAndDeleted) {

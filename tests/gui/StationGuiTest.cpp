@@ -143,7 +143,7 @@ TEST_F(StationGuiTest, HandWrittenFileLoadsAndOkWritesItBackExactly) {
     EXPECT_EQ(w->tncBox()->currentText(), "Demo");
     EXPECT_EQ(w->scriptBox()->currentText(), "hop.scr");
     EXPECT_EQ(w->modeBox()->currentText(), "no Password");
-    ASSERT_EQ(w->modeBox()->count(), 6);
+    ASSERT_EQ(w->modeBox()->count(), 7);
     EXPECT_EQ(w->modeBox()->itemText(5), "Norva");
 
     w->field("comment")->setText("Nachts QRT\nForged=1");

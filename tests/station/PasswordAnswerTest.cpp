@@ -14,6 +14,7 @@ TEST(PasswordModes, EachModeNamesItsProcedureInAnyCase) {
     EXPECT_EQ(procedureForMode("FLEXNET"), PasswordProcedure::FlexNet);
     EXPECT_EQ(procedureForMode("Sp"), PasswordProcedure::FlexNet);
     EXPECT_EQ(procedureForMode("diebox"), PasswordProcedure::DieBox);
+    EXPECT_EQ(procedureForMode("fbb"), PasswordProcedure::Fbb);
     for (const char* none : {"no Password", "", "Baycom", "THENETX", "S P"})
         EXPECT_FALSE(procedureForMode(none)) << none;
 }
@@ -33,6 +34,13 @@ TEST(TheNetAnswer, NumbersPickCharactersUntilOneIsOutOfRange) {
     EXPECT_EQ(theNetAnswer("\r\nDB0XYZ> 1 2\r3 4", pw), "a b ") << "only the first line";
     EXPECT_EQ(theNetAnswer("99999999999999999999 1", pw), "");
     EXPECT_EQ(theNetAnswer("1 2 3", ""), "") << "no password, no answer";
+}
+
+TEST(FbbAnswer, LettersTogetherAndTheClockIsNoPosition) {
+    const std::string pw = "abcdefghijklmnopqrstuvwxyz";
+    // F6FBB 7.0.11's SYS challenge exactly as it comes.
+    EXPECT_EQ(fbbAnswer("DB0FBB-0>  6 16 7 15 10 [1796787269]\r", pw), "fpgoj");
+    EXPECT_EQ(fbbAnswer("\rDB0FBB-0>  1 2 3 4 5 [1]", "abc"), "abc") << "positions beyond the password end it";
 }
 
 TEST(FlexNetAnswer, DigitsArePairedInTheSameOrder) {

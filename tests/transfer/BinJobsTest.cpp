@@ -3,7 +3,11 @@
 // comparison, the automatic reception and files.log.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+
+#include <cstdio>
+#include <ctime>
 
 #include "TransferRig.h"
 #include "transfer/BinProtocol.h"
@@ -14,10 +18,23 @@
 namespace norva::test {
 namespace {
 
+constexpr std::time_t kStampTime = 1710506096;
+
+// The full header the sender writes for a file of these bytes.
+std::string fullHeader(const std::string& data, const std::string& airName) {
+    char stamp[9];
+    std::snprintf(stamp, sizeof stamp, "%08X", static_cast<unsigned>(dosTimestamp(kStampTime)));
+    return "#BIN#" + std::to_string(data.size()) + "#|" + std::to_string(binCrc(0, data)) + "#$" + stamp + "#" +
+           airName + "\r";
+}
+
 class BinSend : public TransferTest {
 protected:
     CBinSendJob* start(const std::string& name, const std::string& content, bool promptAfter = false) {
         rig.dir.write(name, content);
+        // A fixed modification time, so the header's stamp is known.
+        const timespec times[2] = {{kStampTime, 0}, {kStampTime, 0}};
+        ::utimensat(AT_FDCWD, (rig.dir.path() / name).c_str(), times, 0);
         auto job = makeBinSendJob(*ch, rig.dir.path() / name, promptAfter);
         auto* bin = static_cast<CBinSendJob*>(job.get());
         bin->setStateTrace([this](int from, int to) { states.push_back(from * 100 + to); });
@@ -32,7 +49,7 @@ TEST_F(BinSend, WholeRunHeaderBlocksReportAndLog) {
     CBinSendJob* job = start("data.bin", data);
     ch->tick();  // into the send slot: the next tick runs it
     ch->tick();
-    EXPECT_EQ(air(), "#BIN#2500#DATA.BIN\r") << "the name goes out in upper case";
+    EXPECT_EQ(air(), fullHeader(data, "DATA.BIN")) << "the name goes out in upper case, with CRC and stamp";
     EXPECT_EQ(shown(kClassTncEcho), "\rBinaerdateisendung gestartet.\r");
     EXPECT_EQ(job->status(), "transmit");
     ticks(3);
@@ -49,8 +66,8 @@ TEST_F(BinSend, WholeRunHeaderBlocksReportAndLog) {
     ch->tick();
     EXPECT_EQ(ch->job(JobSlot::Send), nullptr) << "finished after the report";
     EXPECT_TRUE(ch->transferQueue().empty());
-    const std::string report = "\r#BIN-TX OK#" + std::to_string(binCrc(0, data)) + "\r";
-    EXPECT_EQ(air(), report);
+    const std::string report = "#BIN-TX OK#" + std::to_string(binCrc(0, data)) + "\r";
+    EXPECT_EQ(air(), "\r" + report) << "the data did not end the line: the report starts a new one";
     EXPECT_EQ(shown(kClassTncEcho), "\rBinaerdateisendung beendet.\r" + report);
     EXPECT_EQ(filesLog(), "  05.03.2024 09:08  data.bin         ->  DB1BBB      2500 Byte   2500 Byte / min\r\n");
     EXPECT_EQ(states, (std::vector<int>{102, 203, 304}));
@@ -71,7 +88,7 @@ TEST_F(BinSend, FullBlocksEndWithAnEmptyReadAndZeroLengthSendsNoData) {
     ticks(2);
     receive("#OK#\r");
     ticks(2);
-    EXPECT_EQ(air(), "#BIN#0#EMPTY.BIN\r\r#BIN-TX OK#0\r");
+    EXPECT_EQ(air(), fullHeader("", "EMPTY.BIN") + "#BIN-TX OK#0\r") << "the header ended its line";
 }
 
 TEST_F(BinSend, RefusalAndAbortEndTheJobWithAnAbortLine) {
@@ -82,7 +99,7 @@ TEST_F(BinSend, RefusalAndAbortEndTheJobWithAnAbortLine) {
     clearAir();
     ch->tick();
     EXPECT_EQ(ch->job(JobSlot::Send), nullptr);
-    EXPECT_EQ(air(), "\r#ABORT#\r") << "an announced transfer is aborted";
+    EXPECT_EQ(air(), "#ABORT#\r") << "an announced transfer is aborted; the header ended its line";
     EXPECT_EQ(shown(kClassTncEcho), "\rUebertragung abgebrochen !\r");
 
     job = start("b.bin", everyByte(5000));
@@ -93,7 +110,7 @@ TEST_F(BinSend, RefusalAndAbortEndTheJobWithAnAbortLine) {
     EXPECT_EQ(job->state(), BinSendState::Stopped);
     clearAir();
     ch->tick();
-    EXPECT_EQ(air(), "\r#ABORT#\r");
+    EXPECT_EQ(air(), "\r#ABORT#\r") << "after data that left the line open";
     const std::string log = filesLog();
     EXPECT_NE(log.find("a.bin            ->  DB1BBB      5000 Byte      0 Byte / min  abgebrochen\r\n"),
               std::string::npos) << log;
@@ -114,7 +131,7 @@ TEST_F(BinSend, PromptAfterARemoteRequestAndHeaderForAMailbox) {
     rig.dir.write("db1bbb.stn", "[Station]\r\nStationType=Mailbox\r\n");
     start("m.bin", "1", true);
     ticks(2);
-    EXPECT_EQ(air(), "\r#BIN#1#M.BIN\r") << "a mailbox gets a CR before the header";
+    EXPECT_EQ(air(), "\r" + fullHeader("1", "M.BIN")) << "a mailbox gets a CR before the header";
     receive("#OK#\r");
     ticks(2);
     const std::string prompt = "\r\rDB1BBB de " + ch->linkState().myCall() + " (09:07)>";
@@ -160,10 +177,10 @@ TEST_F(BinReceive, HeaderWithFirstDataThenBlocksThenReports) {
     EXPECT_EQ(file("in.bin"), data) << "nothing beyond the announced length";
     EXPECT_EQ(job->state(), BinReceiveState::Complete);
     EXPECT_EQ(job->senderCrc(), binCrc(0, data));
-    EXPECT_EQ(air(), "#OK#\r\r#BIN-RX OK#" + std::to_string(binCrc(0, data)) + "\r");
-    EXPECT_EQ(shown(kClassTncEcho), "#BIN#600#IN.BIN\r...\rBinaerdateiempfang beendet.\r\r#BIN-RX OK#" +
+    EXPECT_EQ(air(), "#OK#\r#BIN-RX OK#" + std::to_string(binCrc(0, data)) + "\r");
+    EXPECT_EQ(shown(kClassTncEcho), "#BIN#600#IN.BIN\r...\rBinaerdateiempfang beendet.\r#BIN-RX OK#" +
                                         std::to_string(binCrc(0, data)) + "\r");
-    ch->tick();
+    EXPECT_EQ(shown(kKindConnected), "") << "the report alone is the reception's own";
     EXPECT_EQ(ch->job(JobSlot::FileReceive), nullptr);
     EXPECT_EQ(filesLog(), "  05.03.2024 09:07  in.bin           <-  DB1BBB       600 Byte      0 Byte / min\r\n");
 }
@@ -203,9 +220,11 @@ TEST_F(BinReceive, HeaderSplitAcrossFramesAndZeroLength) {
     job = intoFile("zero.bin");
     receive("#BIN#0#ZERO.BIN\r");
     EXPECT_EQ(job->state(), BinReceiveState::Complete);
-    EXPECT_EQ(air(), "#OK#\r\r#BIN-RX OK#0\r");
+    EXPECT_EQ(air(), "#OK#\r#BIN-RX OK#0\r");
     receive("late data");
-    EXPECT_EQ(file("zero.bin"), "") << "data after completion is ignored";
+    EXPECT_EQ(file("zero.bin"), "") << "text after completion is no data";
+    EXPECT_EQ(shown(kKindConnected), "late data") << "but it is shown at once";
+    EXPECT_EQ(ch->job(JobSlot::FileReceive), nullptr);
 }
 
 TEST_F(BinReceive, BadLengthsAreRefused) {
@@ -237,7 +256,7 @@ TEST_F(BinReceive, AbortRecordsShorterThanFourteenBytesOnly) {
     ch->tick();
     EXPECT_EQ(ch->job(JobSlot::FileReceive), nullptr);
     EXPECT_EQ(file("ab.bin"), fourteen) << "the part received stays";
-    EXPECT_EQ(air(), "\r#ABORT#\r");
+    EXPECT_EQ(air(), "#ABORT#\r") << "the go-ahead ended the line";
     EXPECT_NE(filesLog().find("ab.bin           <-  DB1BBB       100 Byte      0 Byte / min  abgebrochen"),
               std::string::npos) << filesLog();
 }
@@ -311,7 +330,7 @@ TEST_F(AutoBin, HostileNamesCreateNothingOutside) {
     EXPECT_EQ(inDir(), (std::vector<std::string>{"x"})) << "the path part is dropped";
     EXPECT_FALSE(exists("x"));
     ch->destroyJob(JobSlot::FileReceive);
-    for (const char* header : {"#BIN#10#.bashrc\r", "#BIN#10#..\r", "#BIN#10#/\r", "#BIN#10\r"}) {
+    for (const char* header : {"#BIN#10#.bashrc\r", "#BIN#10#..\r", "#BIN#10#/\r"}) {
         clearAir();
         arrive(header);
         ASSERT_NE(receiving(), nullptr) << header;
@@ -332,9 +351,10 @@ TEST_F(AutoBin, NeverOverwritesAnExistingFile) {
 
 TEST_F(AutoBin, SplitHeaderBusyChannelAndLongNames) {
     EXPECT_EQ(arrive("#BIN#4#SPL"), AutoBinOutcome::Started);
-    arrive("IT.TXT\rdata");
+    arrive("IT.TXT\rda");
+    EXPECT_EQ(autoBin(*ch, "#BIN#4#OTHER\r"), AutoBinOutcome::Busy) << "one reception at a time";
+    arrive("ta");
     EXPECT_EQ(rig.dir.read("in/SPLIT.TXT"), "data");
-    EXPECT_EQ(arrive("#BIN#4#OTHER\r"), AutoBinOutcome::Busy) << "one reception at a time";
     ch->tick();
     ch->tick();
     rig.clock.advanceMs(20'000);
@@ -344,6 +364,67 @@ TEST_F(AutoBin, SplitHeaderBusyChannelAndLongNames) {
     EXPECT_EQ(autoBin(*ch, "#BIN#4#MUCHTOOLONG.BIN\r"), AutoBinOutcome::AskOperator);
     EXPECT_EQ(autoBin(*ch, "no header"), AutoBinOutcome::NoHeader);
     EXPECT_EQ(ch->job(JobSlot::FileReceive), nullptr);
+}
+
+// F6FBB's BGET: the name comes on the line before a length-only header,
+// in the same frame or the one before; without it a free name is made.
+TEST_F(AutoBin, LengthOnlyHeaderTakesTheAnnouncedName) {
+    receive("Ready to send rig.zip with AUTOBIN protocol.\r");
+    EXPECT_EQ(arrive("#BIN#3\rabc"), AutoBinOutcome::Started);
+    EXPECT_EQ(rig.dir.read("in/rig.zip"), "abc");
+    ch->destroyJob(JobSlot::FileReceive);
+    EXPECT_EQ(arrive("Ready to send b.txt with AUTOBIN protocol.\r#BIN#2\rxy"), AutoBinOutcome::Started);
+    EXPECT_EQ(rig.dir.read("in/b.txt"), "xy");
+    ch->destroyJob(JobSlot::FileReceive);
+    receive("Ready to send ../../evil.sh with AUTOBIN protocol.\r");
+    receive("something else\r");
+    clearAir();
+    EXPECT_EQ(arrive("#BIN#1\rq"), AutoBinOutcome::Started);
+    EXPECT_EQ(rig.dir.read("in/AUTOBIN.BIN"), "q") << "the announcement was not just before";
+    EXPECT_NE(shown(kClassTncEcho).find("Kein Dateiname im Kopf, Empfang als AUTOBIN.BIN"), std::string::npos);
+    EXPECT_FALSE(exists("evil.sh"));
+}
+
+// What follows the last byte belongs to the station again at once: F6FBB's
+// report and prompt are shown, the next transfer starts without waiting.
+TEST_F(BinReceive, FinishedReceptionHoldsNothingAfterItsLastByte) {
+    const std::string data = everyByte(300);
+    intoFile("f.bin");
+    receive("#BIN#300\r" + data.substr(0, 200));
+    clearAir();
+    const std::string prompt = "(1) [0/0kb] C:\\>";
+    receive(data.substr(200) + "BIN-TX OK #" + std::to_string(binCrc(0, data)) + "\r" + prompt);
+    EXPECT_EQ(file("f.bin"), data);
+    EXPECT_EQ(ch->job(JobSlot::FileReceive), nullptr) << "the report came with the last bytes";
+    EXPECT_EQ(shown(kKindConnected), "BIN-TX OK #" + std::to_string(binCrc(0, data)) + "\r" + prompt)
+        << "no data byte is shown, nothing after them is lost";
+    EXPECT_EQ(shown(kClassTncEcho).find("CRC-Fehler"), std::string::npos);
+
+    // A send queued while the reception waits for a report starts at the next tick.
+    intoFile("g.bin");
+    receive("#BIN#1#G.BIN\rz");
+    ASSERT_NE(ch->job(JobSlot::FileReceive), nullptr);
+    rig.dir.write("out.bin", "12");
+    ASSERT_TRUE(enqueueTransfer(*ch, makeBinSendJob(*ch, rig.dir.path() / "out.bin")));
+    clearAir();
+    ticks(2);
+    EXPECT_NE(air().find("#BIN#2#|"), std::string::npos) << air();
+}
+
+// A protocol line never continues the line the station is on (TNT reads whole lines).
+TEST_F(BinReceive, GoAheadAfterAnOpenPromptStartsANewLine) {
+    ch->sendOperation(FrameRecord{kKindInfo, "DA1AAA de DB1BBB>"});
+    intoFile("p.bin");
+    clearAir();
+    receive("#BIN#1#|0#$00000000#P.BIN\r");
+    EXPECT_EQ(air(), "\r#OK#\r");
+    clearAir();
+    receive("x");
+    EXPECT_EQ(air(), "#BIN-RX OK#" + std::to_string(binCrc(0, "x")) + "\r");
+    rig.clock.advanceMs(CBinReceiveJob::kReportWaitSeconds * 1000);
+    ch->tick();
+    EXPECT_NE(shown(kClassTncEcho).find("CRC-Fehler: Sender 0"), std::string::npos)
+        << "without a report the header's CRC is checked";
 }
 
 // The operator names the file for an announcement AutoBin could not use:

@@ -64,18 +64,52 @@ TEST(BinHeader, AutomaticReceptionTakesShortNamesOrNamesWithADot) {
 }
 
 TEST(BinLines, ExactBytes) {
-    EXPECT_EQ(binHeaderLine(100, "A.BIN", false), "#BIN#100#A.BIN\r");
-    EXPECT_EQ(binHeaderLine(0, "A.BIN", true), "\r#BIN#0#A.BIN\r");
-    EXPECT_EQ(binTxReport(7908), "\r#BIN-TX OK#7908\r");
-    EXPECT_EQ(binRxReport(0), "\r#BIN-RX OK#0\r");
-    EXPECT_EQ(kBinAbortLine.size(), 9u);
+    // The full form TNT and F6FBB read: CRC in decimal, DOS stamp in hex.
+    EXPECT_EQ(binHeaderLine(100, 7908, 0x586F645C, "A.BIN", false), "#BIN#100#|7908#$586F645C#A.BIN\r");
+    EXPECT_EQ(binHeaderLine(0, 0, 0x00210000, "A.BIN", true), "\r#BIN#0#|0#$00210000#A.BIN\r");
+    EXPECT_EQ(binTxReport(7908), "#BIN-TX OK#7908\r");
+    EXPECT_EQ(binRxReport(0), "#BIN-RX OK#0\r");
+    EXPECT_EQ(kBinAbortLine, "#ABORT#\r");
+}
+
+TEST(BinLines, DosStampOfLocalTime) {
+    setenv("TZ", "UTC", 1);
+    tzset();
+    EXPECT_EQ(dosTimestamp(1710506096), 0x586F645Cu) << "2024-03-15 12:34:56";
+    EXPECT_EQ(dosTimestamp(0), 0x00210000u) << "before 1980: the DOS epoch";
+}
+
+TEST(BinHeader, AllThreeFormsTheFieldSends) {
+    const std::string_view full = "#BIN#20480#|30831#$586F645C#RIG.ZIP";
+    EXPECT_EQ(binHeaderLength(full), 20480);
+    EXPECT_EQ(binHeaderName(full), "RIG.ZIP");
+    EXPECT_EQ(binHeaderCrc(full), 30831);
+    EXPECT_EQ(binHeaderLength("#BIN#20480#RIG.ZIP"), 20480);
+    EXPECT_FALSE(binHeaderCrc("#BIN#20480#RIG.ZIP"));
+    EXPECT_EQ(binHeaderLength("#BIN#20480"), 20480) << "F6FBB's BGET: length only";
+    EXPECT_EQ(binHeaderName("#BIN#20480"), "");
+    EXPECT_FALSE(binHeaderCrc("#BIN#20480#|99999#$0#X")) << "not a 16-bit value";
+    EXPECT_FALSE(binHeaderCrc("#BIN#20480#|123")) << "cut before the field ends";
+}
+
+TEST(BinHeader, FbbAnnouncesTheNameOnTheLineBefore) {
+    EXPECT_EQ(fbbAnnouncedName("Ready to send rig.zip with AUTOBIN protocol.\r"), "rig.zip");
+    EXPECT_EQ(fbbAnnouncedName("(1) [0/0kb] C:\\>\rReady to send a.b with AUTOBIN protocol.\r\r"), "a.b");
+    EXPECT_FALSE(fbbAnnouncedName("Ready to send a.b with AUTOBIN protocol.\rmore text\r")) << "not just before";
+    EXPECT_FALSE(fbbAnnouncedName("Ready to send  with AUTOBIN protocol."));
+    EXPECT_FALSE(fbbAnnouncedName("Ready to send a b with AUTOBIN protocol."));
 }
 
 TEST(BinLines, SenderReportOnlyWhenWhole) {
     EXPECT_EQ(findTxReport("\r#BIN-TX OK#7908\r"), 7908);
+    EXPECT_EQ(findTxReport("BIN-TX OK #30831\r(1) [0/0kb] C:\\>"), 30831) << "F6FBB's form";
     EXPECT_FALSE(findTxReport("\r#BIN-TX OK#79")) << "more digits may follow";
     EXPECT_FALSE(findTxReport("\r#BIN-TX OK#99999\r")) << "not a 16-bit value";
     EXPECT_FALSE(findTxReport("#BIN-TX OK#x"));
+    EXPECT_TRUE(isOnlyTxReport("\r#BIN-TX OK#7908\r"));
+    EXPECT_TRUE(isOnlyTxReport("BIN-TX OK #30831\r"));
+    EXPECT_FALSE(isOnlyTxReport("BIN-TX OK #30831\r(1) [0/0kb] C:\\>")) << "the prompt must go on";
+    EXPECT_FALSE(isOnlyTxReport("#BIN-TX OK#\r"));
 }
 
 }  // namespace

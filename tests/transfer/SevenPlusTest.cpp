@@ -1,13 +1,22 @@
 // 7Plus capture on a channel connected to DB1BBB: parts recognised and
 // collected across frames, saved byte for byte under the stop line's name,
+// the set decoded when its last part arrives (or its error report written),
 // and everything the air can do wrong: hostile names, taken names, parts
 // that never end.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include "SevenPlusVectors.h"
 #include "TransferRig.h"
+#include "platform/ReceiveFolders.h"
+#include "support/Environment.h"
 #include "support/TempDir.h"
-#include "transfer/SevenPlusDecode.h"
+#include "transfer/SevenPlusFiles.h"
 #include "transfer/SevenPlusJob.h"
+#include "transfer/SevenPlusParts.h"
 
 namespace norva::test {
 namespace {
@@ -84,6 +93,24 @@ TEST_F(SevenPlus, TwoPartsBackToBack) {
     EXPECT_TRUE(exists("7plus/TEST.P02"));
 }
 
+// Parts sent back to back: the next part's header may share a frame with
+// the stop line before it; nothing of it is lost.
+TEST_F(SevenPlus, APartBeginningInTheFrameThatEndsTheLastOneIsCollectedToo) {
+    const std::string start2 = " go_7+. 002 of 002 test.zip 0012000 5D1A 7PLUS v2.2\r\n";
+    const std::string stop2 = " stop_7+. (TEST.P02/02-CD34)\r\n";
+    arrive(kStart + kBody);
+    receive(kStop + "73\r\n" + start2 + kBody.substr(0, 10));
+    ASSERT_NE(job(), nullptr);
+    EXPECT_EQ(job()->state(), CSevenPlusJob::State::Collecting);
+    receive(kBody.substr(10) + stop2 + kStart + "and a third");
+    receive(kBody + kStop);
+    ch->tick();
+    EXPECT_EQ(job(), nullptr);
+    EXPECT_EQ(file("7plus/TEST.P01"), kStart + kBody + kStop);
+    EXPECT_EQ(file("7plus/TEST.P02"), start2 + kBody + stop2);
+    EXPECT_EQ(file("7plus/TEST.P01.1"), kStart + "and a third" + kBody + kStop);
+}
+
 TEST_F(SevenPlus, NamesFromTheAirStayPlainAndNeverOverwrite) {
     rig.dir.write("7plus/EVIL.P01", "keep me");
     arrive(" go_7+. 001 of 001 ../../.hidden/evil 0000100 5D1A\r\n" + kBody);
@@ -151,38 +178,93 @@ TEST_F(SevenPlus, AStopLineNamingOneOfOurFilesNeverPlantsIt) {
     EXPECT_EQ(file("received/EXEC.MNU.rcv"), kStart + kBody + " stop_7+. (EXEC.MNU/01-0000)\r\n");
 }
 
-TEST(SevenPlusDecoder, ScriptGetsDirNameAndExtensionQuotedInTheExtractionDirectory) {
-    TempDir dir;
-    std::filesystem::create_directories(dir.path() / "rx dir");
-    std::filesystem::create_directories(dir.path() / "out");
-    dir.write("7pluse.sh", "echo \"[$1][$2][$3]\"; pwd; echo oops >&2\n");
-    const DecodeResult r = runDecoder(dir.path(), dir.path() / "rx dir" / "$(id).P01", dir.path() / "out", 5000);
-    ASSERT_TRUE(r.started) << r.output;
-    EXPECT_EQ(r.output, "[" + (dir.path() / "rx dir").string() + "/][$(id)][P01]\n" + (dir.path() / "out").string() +
-                            "\noops\n");
+// A set arriving part by part in frames of 200 bytes, lines ended by CR as
+// on the air: the part that completes it decodes the set into 7PlusExtractDir.
+class SevenPlusSet : public SevenPlus {
+protected:
+    void SetUp() override {
+        SevenPlus::SetUp();
+        out = rig.dir.path() / "out";
+        fs::create_directories(out);
+        rig.profile.writeString("frame", "7PlusExtractDir", out.string());
+    }
+    void sendPart(std::string text) {
+        std::replace(text.begin(), text.end(), '\n', '\r');
+        arrive(text.substr(0, 200));
+        for (std::size_t at = 200; at < text.size(); at += 200) receive(text.substr(at, 200));
+        receive("73\r");
+        ch->tick();
+        ASSERT_EQ(job(), nullptr) << "the part was saved";
+    }
+    fs::path out;
+};
+
+TEST_F(SevenPlusSet, TheLastPartToArriveDecodesTheSetAndASetSentAgainIsNotWrittenTwice) {
+    const auto names = randomPartNames();
+    // In any order: the first part comes last.
+    for (std::size_t i = 1; i < names.size(); ++i) sendPart(sevenPlusVector("b/" + names[i]));
+    EXPECT_TRUE(fs::is_empty(out)) << "nothing before the set is complete";
+    EXPECT_EQ(shown(kClassTncEcho).find("dekodiert"), std::string::npos);
+    sendPart(sevenPlusVector("b/random40.p01"));
+    EXPECT_EQ(file("out/random40k.bin"), sevenPlusVector("b/random40k.bin"));
+    EXPECT_NE(shown(kClassTncEcho).find("\r7Plus Datei " + (out / "random40k.bin").string() +
+                                        " dekodiert, 40000 Bytes.\r"),
+              std::string::npos)
+        << shown(kClassTncEcho);
+    EXPECT_TRUE(exists("7plus/RANDOM40.P01")) << "the parts stay where they were collected";
+    EXPECT_EQ(air(), "");
+
+    // A part sent again finds the same file there: no second copy.
+    clearAir();
+    sendPart(sevenPlusVector("b/random40.p05"));
+    EXPECT_NE(shown(kClassTncEcho).find("ist schon vorhanden"), std::string::npos) << shown(kClassTncEcho);
+    EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 1);
 }
 
-TEST(SevenPlusDecoder, AMissingScriptIsWrittenOnceAndAHungDecoderIsEnded) {
-    TempDir dir;
-    std::string error;
-    ASSERT_TRUE(ensureDecoderScript(dir.path(), &error)) << error;
-    EXPECT_EQ(dir.read("7pluse.sh"), defaultDecoderScript());
-    EXPECT_EQ(std::filesystem::status(dir.path() / "7pluse.sh").permissions() & std::filesystem::perms::owner_exec,
-              std::filesystem::perms::owner_exec);
-    dir.write("7pluse.sh", "sleep 30\n");
-    ASSERT_TRUE(ensureDecoderScript(dir.path(), &error));
-    EXPECT_EQ(dir.read("7pluse.sh"), "sleep 30\n") << "the operator's script is kept";
-    const DecodeResult r = runDecoder(dir.path(), dir.path() / "x.p01", dir.path(), 200);
-    EXPECT_TRUE(r.started);
-    EXPECT_TRUE(r.timedOut);
+TEST_F(SevenPlusSet, ADamagedSetWritesTheErrorReportAndTheCorrectionGivesTheFile) {
+    rig.dir.write("out/random40k.bin", "an older file of that name");
+    for (const std::string& name : randomPartNames()) sendPart(damagedPart(name));
+    EXPECT_EQ(file("out/random40.err"), sevenPlusVector("c-errcor/random40.err"));
+    const std::string shownText = shown(kClassTncEcho);
+    EXPECT_NE(shownText.find("7Plus: Teil 2 von 65 beschaedigt, es fehlen die Zeilen 3\r"), std::string::npos)
+        << shownText;
+    EXPECT_NE(shownText.find("7Plus: Teil 65 von 65 beschaedigt, es fehlen die Zeilen 5\r"), std::string::npos);
+    EXPECT_NE(shownText.find("7Plus: 3 Zeilen fehlen, 1 Zeile repariert. Fehlerbericht " +
+                             (out / "random40.err").string() + " geschrieben."),
+              std::string::npos);
 
-    // Decoding never writes the script: a missing one is said, not made.
-    std::filesystem::remove(dir.path() / "7pluse.sh");
-    const DecodeResult missing = runDecoder(dir.path(), dir.path() / "x.p01", dir.path(), 200);
-    EXPECT_FALSE(missing.started);
-    EXPECT_TRUE(missing.output.starts_with("Kann 7Plus.exe nicht finden.")) << missing.output;
-    EXPECT_FALSE(std::filesystem::exists(dir.path() / "7pluse.sh"));
-    EXPECT_TRUE(decoderLaunch("rel", "p/x.p01", "out").argv[1].starts_with("/")) << "run by its absolute path";
+    // The originator's correction, applied as the operator does (":decode7p random40.cor").
+    rig.dir.write("7plus/random40.cor", sevenPlusVector("c-errcor/random40.cor"));
+    ScopedTimeZone utc("UTC");
+    const SevenPlusDecodeReport report = decodeSevenPlusFile(rx / "random40.cor", rx, out, rig.ctx.receiveFolders);
+    EXPECT_EQ(file("out/random40k.bin"), "an older file of that name") << "never overwritten";
+    EXPECT_EQ(file("out/random40k.bin.1"), sevenPlusVector("b/random40k.bin"));
+    EXPECT_EQ(report.decoded, out / "random40k.bin.1");
+    ASSERT_EQ(report.messages.size(), 2u);
+    EXPECT_EQ(report.messages[0], "7Plus: Korrektur random40.cor: 3 Zeilen ersetzt.");
+    EXPECT_EQ(report.messages[1],
+              "7Plus Datei " + (out / "random40k.bin.1").string() + " dekodiert, 40000 Bytes, 1 Zeile repariert.");
+    // The time of the stop lines, 2024-03-15 12:34:56.
+    struct stat st {};
+    ASSERT_EQ(::stat((out / "random40k.bin.1").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtime, 1710506096);
+}
+
+TEST_F(SevenPlusSet, ALongNameFromTheAirBecomesAPlainNameInTheExtractionDirectory) {
+    for (const char* name : {"..\\..\\exec.mnu", "C:report.txt", "..", "sub\\"}) {
+        auto parts = encodeSevenPlus("planted\n", name, {});
+        ASSERT_TRUE(parts);
+        sendPart(parts->at(0).text);
+    }
+    EXPECT_EQ(file("out/exec.mnu.rcv"), "planted\n") << "of Norva's own kinds, near its own files";
+    EXPECT_EQ(file("out/report.txt"), "planted\n");
+    // No plain name left: the header's 8.3 name, made of ".." and "sub\".
+    EXPECT_EQ(file("out/_"), "planted\n");
+    EXPECT_EQ(file("out/sub_"), "planted\n");
+    for (const auto& e : fs::recursive_directory_iterator(rig.dir.path())) {
+        EXPECT_NE(e.path().filename(), "exec.mnu") << e.path();
+        EXPECT_EQ(e.path().filename().string().find(".."), std::string::npos) << e.path();
+    }
 }
 
 }  // namespace
