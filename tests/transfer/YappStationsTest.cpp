@@ -1,7 +1,8 @@
 // Two headless stations on simulated TNCs joined by the simulated radio run
 // YAPP against each other: a file with every byte value each way while host
-// link replies get lost, a cancel from either side, the resume of the cut
-// transfer from its kept part, and //YGet and //YPut of a remote area.
+// link replies get lost, a cancel from either side, the resume of a transfer
+// cut by a cancel or a disconnect from its kept part, and //YGet and //YPut
+// of a remote area.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -174,6 +175,33 @@ TEST_F(YappStations, CancelFromEitherSideAndTheCutTransferResumesFromItsPart) {
     const std::string kept2 = readFile(part2);
     EXPECT_EQ(kept2, data.substr(0, kept2.size()));
     EXPECT_FALSE(fs::exists(b.dir.path() / "received/again.bin"));
+}
+
+TEST_F(YappStations, ATransferCutByADisconnectResumesAfterTheNextConnect) {
+    const std::string data = everyByte(300 * 1024, 5);
+    a.dir.write("cut.bin", data);
+    const fs::path part = b.dir.path() / "received/cut.bin.part";
+    b.console->line(":recvyapp cut.bin");
+    ASSERT_TRUE(eventually([&] { return !idle(b); }));
+    a.console->line(":sendyapp cut.bin");
+    ASSERT_TRUE(eventually([&] { return sizeOf(part) > 20000; }, 60000)) << a.output() << b.output();
+    b.console->line("\\e d");
+    ASSERT_TRUE(bothIdle(30000)) << a.output() << b.output();
+    const std::string kept = readFile(part);
+    ASSERT_LT(kept.size(), data.size());
+    EXPECT_EQ(kept, data.substr(0, kept.size()));
+    EXPECT_NE(a.dir.read("files.log").find("abgebrochen"), std::string::npos);
+    EXPECT_NE(b.dir.read("files.log").find("abgebrochen"), std::string::npos);
+
+    ASSERT_TRUE(eventually([&] { return a.linkState(1) == 0 && b.linkState(1) == 0; }));
+    a.console->line("\\e c db1bbb");
+    ASSERT_TRUE(eventually([&] { return a.linkState(1) == 4 && b.linkState(1) == 4; })) << a.output();
+    b.console->line(":recvyapp cut.bin");
+    ASSERT_TRUE(eventually([&] { return !idle(b); }));
+    a.console->line(":sendyapp cut.bin");
+    ASSERT_TRUE(bothIdle()) << a.output() << b.output();
+    EXPECT_TRUE(b.dir.read("received/cut.bin") == data) << "size " << sizeOf(b.dir.path() / "received/cut.bin");
+    EXPECT_NE(b.output().find("fortgesetzt bei " + std::to_string(kept.size())), std::string::npos) << b.output();
 }
 
 class YappRemote : public YappStations {
