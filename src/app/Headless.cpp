@@ -126,8 +126,14 @@ std::string unusable(const std::filesystem::path& file) {
 }
 
 // As the desktop's file chooser starts there: a relative name lies in the
-// directory the command's key of section Frame names.
+// directory the command's key of section Frame names. A file to send is
+// found as the scripts' SEND finds it (then in the program directory too,
+// ignoring case); one that is not names the path the key gives.
 std::filesystem::path consolePath(CTncChannel& ch, const char* key, const std::string& typed) {
+    if (const std::string_view k(key); k == "SendFileDir" || k == "BinSendFileDir") {
+        const HostContext& ctx = ch.tnc().context();
+        if (auto found = findFileToSend(ctx.profile, key, ctx.programDir, typed)) return found->lexically_normal();
+    }
     std::filesystem::path file(typed);
     if (file.is_relative()) {
         const HostContext& ctx = ch.tnc().context();

@@ -1,4 +1,4 @@
-// MailboxWindow: the DieBox directory reader.
+// MailboxWindow: the mailbox directory reader (DieBox and F6FBB listings).
 #include "gui/MailboxWindow.h"
 
 // std
@@ -139,6 +139,8 @@ void MailboxWindow::openFile(const std::string& name) {
     messages_->clear();
     picked_->clear();
     for (const std::string& line : dir_.messages) messages_->addItem(lineItem(line));
+    // FBB reads by number only.
+    textLine_->setEnabled(dir_.kind != BoxFileKind::Fbb);
     openedName_->setText(qs(file->filename().string()));
     profile_.writeString("DieBox", "LastDirFile", file->filename().string());
 }

@@ -1,5 +1,5 @@
 // MailboxWindow: "Dateien aus DIEBOX lesen", the mailbox reader's window.
-// The operator opens a captured DieBox listing, picks messages, and sends
+// The operator opens a captured DieBox or F6FBB listing, picks messages, and sends
 // the read or erase command for each by hand or writes a read script that
 // fetches them all. Files are read here; sending goes through the engine.
 #pragma once

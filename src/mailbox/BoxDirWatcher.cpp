@@ -4,6 +4,7 @@
 
 #include "channel/TncChannel.h"
 #include "hostmode/Tnc.h"
+#include "mailbox/FbbListing.h"
 #include "platform/FileNames.h"
 #include "platform/Profile.h"
 #include "platform/Text.h"
@@ -23,6 +24,9 @@ const char* stateName(CBoxDirWatcher::State s) {
     }
     return "?";
 }
+
+// The unfinished line kept for the prompt test: a prompt is shorter.
+constexpr std::size_t kPromptCarryLimit = 256;
 
 // The last line of a text (what a prompt is matched against).
 std::string_view lastLine(std::string_view text) {
@@ -53,6 +57,12 @@ std::string boxListingName(BoxListing kind, std::string_view fromHeading) {
     const std::string word(rest.substr(0, rest.find_first_of(" \r\n")));
     const auto plain = plainName(word);
     return plain && *plain == word ? word + ".b01" : "box.b01";
+}
+
+std::string fbbListingName(std::string_view bbsCall) {
+    const bool call = !bbsCall.empty() && bbsCall.size() <= 9 && bbsCall.front() != '-' &&
+                      bbsCall.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-") == std::string_view::npos;
+    return (call ? std::string(bbsCall) : std::string("fbb")) + ".b01";
 }
 
 CBoxDirWatcher::CBoxDirWatcher(CTncChannel& channel)
@@ -92,7 +102,7 @@ int CBoxDirWatcher::receive(const ReceiveRecord& record) {
     const std::string upper = toUpper(text);
     if (state_ == State::Capturing) {
         if (auto* capture = dynamic_cast<CTextCaptureJob*>(capture_.get())) capture->write(text);
-        if (hasCharsInOrder(lastLine(upper), settings_.prompt) || upper.find("RECONNECTED TO") != std::string::npos ||
+        if (endsCapture(text) || upper.find("RECONNECTED TO") != std::string::npos ||
             upper.find("DISCONNECTED") != std::string::npos)
             close();
         return 1;
@@ -104,11 +114,29 @@ int CBoxDirWatcher::receive(const ReceiveRecord& record) {
         open(BoxListing::Info, text, at2);
     else if (!settings_.checkHeading.empty() && squeezedUpper(text).find(settings_.checkHeading) != std::string::npos)
         open(BoxListing::Check, text, 0);
+    else if (const auto at3 = findFbbHeading(text))
+        open(BoxListing::Fbb, text, *at3);
     return 1;
 }
 
+// The mailbox prompt as the last line, which may have begun in an earlier
+// record; FBB's own prompt ends an FBB listing too, since the DieBox prompt
+// pattern need not match it.
+bool CBoxDirWatcher::endsCapture(std::string_view text) {
+    lineCarry_ += text;
+    const std::string_view last = lastLine(lineCarry_);
+    const bool ends = hasCharsInOrder(toUpper(last), settings_.prompt) ||
+                      (capturing_ == BoxListing::Fbb && fbbPromptText(last).has_value());
+    // What the next record may continue: the unfinished last line, bounded.
+    if (const auto end = lineCarry_.find_last_of("\r\n"); end != std::string::npos) lineCarry_.erase(0, end + 1);
+    if (lineCarry_.size() > kPromptCarryLimit) lineCarry_.erase(0, lineCarry_.size() - kPromptCarryLimit);
+    return ends;
+}
+
 void CBoxDirWatcher::open(BoxListing kind, std::string_view text, std::size_t at) {
-    const std::string name = boxListingName(kind, text.substr(at));
+    const std::string name = kind == BoxListing::Fbb ? fbbListingName(channel_.linkState().destCall())
+                                                      : boxListingName(kind, text.substr(at));
+    capturing_ = kind;
     CreatedFile file = freeListingFile(settings_.dir, name);
     armed_ = 0;
     if (!file.fd) {
@@ -125,8 +153,8 @@ void CBoxDirWatcher::open(BoxListing kind, std::string_view text, std::size_t at
     const std::string_view listing = text.substr(at);
     if (auto* capture = dynamic_cast<CTextCaptureJob*>(capture_.get())) capture->write(listing);
     // A short listing may come with its prompt in the same frame.
-    const std::string upper = toUpper(listing);
-    if (upper.find_first_of("\r\n") != std::string::npos && hasCharsInOrder(lastLine(upper), settings_.prompt)) close();
+    lineCarry_.clear();
+    if (endsCapture(listing) && listing.find_first_of("\r\n") != std::string::npos) close();
 }
 
 void CBoxDirWatcher::close() {

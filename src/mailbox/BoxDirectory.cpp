@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "mailbox/FbbListing.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
 
@@ -44,12 +45,25 @@ bool isMessageLine(std::string_view line) {
     return !f.empty() && leadingInt(f[0].text) > 0 && f[0].text.front() >= '0' && f[0].text.front() <= '9';
 }
 
+// The next line of rest, taken off it. Lines end in CR LF as captured; a
+// file edited on Linux may end them in LF alone, a log of the raw text in
+// CR alone.
+std::string_view nextLine(std::string_view& rest) {
+    const auto end = rest.find_first_of("\r\n");
+    const std::string_view line = rest.substr(0, end);
+    std::size_t taken = end == std::string_view::npos ? rest.size() : end + 1;
+    if (taken < rest.size() && rest[taken - 1] == '\r' && rest[taken] == '\n') ++taken;
+    rest.remove_prefix(taken);
+    return line;
+}
+
 // A FIFO or device picked as a directory file reads as empty, never waited on.
 std::string readAtMost(const std::filesystem::path& file, std::size_t limit) {
     return readRegularFile(file, limit).value_or(std::string());
 }
 
-void classify(BoxDirectory& dir, std::string_view head, const MailboxSettings& s) {
+// A DieBox heading in the head of the file; false when there is none.
+bool classifyDieBox(BoxDirectory& dir, std::string_view head, const MailboxSettings& s) {
     const std::string upper = toUpper(head);
     if (const auto at = upper.find(s.userHeading); !s.userHeading.empty() && at != std::string::npos) {
         dir.kind = BoxFileKind::User;
@@ -60,27 +74,57 @@ void classify(BoxDirectory& dir, std::string_view head, const MailboxSettings& s
     } else if (!s.checkHeading.empty() && squeezedUpper(head).find(s.checkHeading) != std::string::npos) {
         dir.kind = BoxFileKind::Check;
         dir.board.clear();
+    } else {
+        return false;
     }
+    return true;
+}
+
+// The message line as listed, or nothing; an FBB prompt line is kept in dir.
+std::optional<std::string> listedLine(BoxDirectory& dir, std::string_view line) {
+    if (dir.kind != BoxFileKind::Fbb) return isMessageLine(line) ? std::optional<std::string>(line) : std::nullopt;
+    if (auto message = parseFbbLine(line)) return fbbDisplayLine(*message);
+    if (auto prompt = fbbPromptText(line)) dir.prompt = std::move(*prompt);
+    return std::nullopt;
+}
+
+// Script lines are text; bytes below blank would keep the script from running.
+std::string scriptSafe(std::string_view text) {
+    std::string out = cut(text, kReadScriptLineLimit);
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+    return out;
+}
+
+// A command that a script sends as text: a script reads "**" or "* "
+// anywhere in a line, and ";" at its start, as its own.
+bool staysText(std::string_view command) {
+    return !command.empty() && command.front() != ';' && command.find("**") == std::string_view::npos &&
+           command.find("* ") == std::string_view::npos && scriptSafe(command) == command;
 }
 
 }  // namespace
 
 BoxDirectory readBoxDirectory(const std::filesystem::path& file, const MailboxSettings& settings,
                               std::string_view mask, const BoxDirectory& previous) {
-    BoxDirectory dir{previous.kind, previous.board, {}};
+    BoxDirectory dir{previous.kind, previous.board, {}, previous.prompt};
     const std::string text = readAtMost(file, kDirectoryReadLimit);
-    classify(dir, std::string_view(text).substr(0, 127), settings);
+    if (classifyDieBox(dir, std::string_view(text).substr(0, 127), settings)) {
+        dir.prompt.clear();
+    } else if (findFbbHeading(text)) {
+        // Prompts and other text may come before FBB's heading: it is looked for in every line.
+        dir.kind = BoxFileKind::Fbb;
+        dir.board.clear();
+        dir.prompt.clear();
+    }
     const bool masked = !mask.empty() && mask != "*";
     std::string_view rest = text;
     while (!rest.empty()) {
-        // Lines end in CR LF; a file edited on Linux may end them in LF alone.
-        const auto end = rest.find('\n');
-        std::string_view line = rest.substr(0, end);
-        rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (!isMessageLine(line)) continue;
-        if (masked && toUpper(line).find(mask) == std::string::npos) continue;
-        dir.messages.emplace_back(line);
+        const std::string_view line = nextLine(rest);
+        auto listed = listedLine(dir, line);
+        if (!listed) continue;
+        if (masked && toUpper(*listed).find(mask) == std::string::npos) continue;
+        dir.messages.push_back(std::move(*listed));
     }
     return dir;
 }
@@ -93,6 +137,10 @@ std::optional<std::string> boxCommand(const BoxDirectory& dir, std::string_view 
     std::size_t titleField = 5;  // 0-based: field 6
     switch (dir.kind) {
         case BoxFileKind::Unknown: return std::nullopt;
+        case BoxFileKind::Fbb:
+            if (f.empty() || f[0].text.find_first_not_of("0123456789") != std::string_view::npos)
+                return std::nullopt;
+            return std::string(erase ? "K " : "R ") + std::string(f[0].text);
         case BoxFileKind::User:
         case BoxFileKind::Info:
             if (f.empty()) return std::nullopt;
@@ -116,11 +164,15 @@ std::optional<std::string> boxCommand(const BoxDirectory& dir, std::string_view 
 
 std::string readScriptText(const BoxDirectory& dir, const std::vector<std::string>& picked, bool erase,
                            bool textLine) {
+    const std::string wait = dir.kind == BoxFileKind::Fbb && !dir.prompt.empty()
+                                 ? "**WaitFor " + scriptSafe(dir.prompt)
+                                 : std::string("**WaitforBoxPrompt");
     std::string script;
     for (const std::string& line : picked) {
-        const auto command = boxCommand(dir, line, erase, textLine);
-        if (!command) continue;
-        script += "**Rem " + line + "\r\n" + *command + "\r\n**WaitforBoxPrompt\r\n\r\n";
+        auto command = boxCommand(dir, line, erase, textLine);
+        if (command && !staysText(*command) && textLine) command = boxCommand(dir, line, erase, false);
+        if (!command || !staysText(*command)) continue;
+        script += scriptSafe("**Rem " + line) + "\r\n" + *command + "\r\n" + wait + "\r\n\r\n";
     }
     return script;
 }

@@ -29,6 +29,40 @@ std::optional<fs::path> findIgnoringCase(const fs::path& dir, std::string_view n
     return *std::min_element(matches.begin(), matches.end());
 }
 
+std::optional<fs::path> resolveIgnoringCase(const fs::path& base, std::string_view name) {
+    std::string n(name);
+    std::replace(n.begin(), n.end(), '\\', '/');
+    if (n.size() >= 2 && n[1] == ':') n.erase(0, 2);
+    if (n.empty() || n.find('\0') != std::string::npos) return std::nullopt;
+    fs::path at = n.front() == '/' ? fs::path("/") : base;
+    std::size_t start = 0;
+    while (start <= n.size()) {
+        const std::size_t end = std::min(n.find('/', start), n.size());
+        const std::string part = n.substr(start, end - start);
+        start = end + 1;
+        if (part.empty()) continue;
+        if (part == "." || part == "..") {
+            at /= part;
+            continue;
+        }
+        auto found = findIgnoringCase(at, part);
+        if (!found) return std::nullopt;
+        at = *found;
+    }
+    std::error_code ec;
+    if (!fs::exists(at, ec)) return std::nullopt;
+    return at;
+}
+
+std::optional<fs::path> findFileToSend(const Profile& profile, std::string_view key, const fs::path& programDir,
+                                       std::string_view name) {
+    for (const fs::path& dir : {frameDirectory(profile, key, programDir), programDir}) {
+        std::error_code ec;
+        if (auto found = resolveIgnoringCase(dir, name); found && fs::is_regular_file(*found, ec)) return found;
+    }
+    return std::nullopt;
+}
+
 bool isPlainName(std::string_view name) {
     if (name.empty() || name.front() == '.' || name.size() > 255) return false;
     return std::none_of(name.begin(), name.end(), [](char c) {

@@ -23,6 +23,19 @@ std::filesystem::path frameDirectory(const Profile& profile, std::string_view ke
 // empty name or one holding "/" or NUL: this finds names, not paths.
 std::optional<std::filesystem::path> findIgnoringCase(const std::filesystem::path& dir, std::string_view name);
 
+// A file named by the operator or in a script: a plain name or a relative
+// path under base, or an absolute path; "\" separates like "/" and a drive
+// prefix is dropped. Every part is matched ignoring case (scripts hold
+// their words in upper case). Nothing when it does not exist.
+std::optional<std::filesystem::path> resolveIgnoringCase(const std::filesystem::path& base, std::string_view name);
+
+// A file to send (":send", ":sendbin", the scripts' SEND and SENDBIN): a
+// relative name in the directory key of section "frame" names (SendFileDir,
+// BinSendFileDir), then in the program directory; an absolute one where it
+// says. Only a regular file is found.
+std::optional<std::filesystem::path> findFileToSend(const Profile& profile, std::string_view key,
+                                                    const std::filesystem::path& programDir, std::string_view name);
+
 // A plain name: not empty, at most 255 bytes, not starting with "." (no
 // ".", "..", hidden files), without "/", "\", ":" or control characters.
 bool isPlainName(std::string_view name);

@@ -33,7 +33,7 @@ ConnectWithScriptResult connectWithScript(CHostMode& hostMode, int tnc, std::str
     if (tnc < 1 || tnc > 4) return {0, std::string(kWrongTncNumber)};
     const HostContext& ctx = hostMode.context();
     const std::filesystem::path dir = frameDirectory(ctx.profile, "ScriptDir", ctx.programDir);
-    if (script.empty() || !resolveScriptFile(dir, withExtension(script))) return {0, std::string(kScriptNotFound)};
+    if (script.empty() || !resolveIgnoringCase(dir, withExtension(script))) return {0, std::string(kScriptNotFound)};
     CTnc* t = hostMode.tnc(tnc);
     if (!t) return {0, std::string(kWrongTncNumber)};
     if (!t->isOpen()) return {0, std::string(kTncNotActive)};

@@ -24,6 +24,7 @@ namespace norva {
 namespace {
 
 constexpr std::string_view kErrFileNotFound = "Datei nicht gefunden: ";
+constexpr std::string_view kErrFileUnusable = "Datei lässt sich nicht senden: ";
 
 std::optional<std::string> readHead(const std::filesystem::path& path) {
     return readRegularFile(path, kScriptMaxBytes);
@@ -36,35 +37,6 @@ std::filesystem::path canonicalOr(const std::filesystem::path& p) {
 }
 
 }  // namespace
-
-std::optional<std::filesystem::path> resolveScriptFile(const std::filesystem::path& base, std::string_view name) {
-    std::string n(name);
-    std::replace(n.begin(), n.end(), '\\', '/');
-    if (n.size() >= 2 && n[1] == ':') n.erase(0, 2);
-    if (n.empty() || n.find('\0') != std::string::npos) return std::nullopt;
-    std::filesystem::path at = n.front() == '/' ? std::filesystem::path("/") : base;
-    for (const std::string& part : [&] {
-             std::vector<std::string> parts;
-             std::size_t s = 0;
-             while (s <= n.size()) {
-                 const std::size_t e = std::min(n.find('/', s), n.size());
-                 if (e > s) parts.push_back(n.substr(s, e - s));
-                 s = e + 1;
-             }
-             return parts;
-         }()) {
-        if (part == "." || part == "..") {
-            at /= part;
-            continue;
-        }
-        auto found = findIgnoringCase(at, part);
-        if (!found) return std::nullopt;
-        at = *found;
-    }
-    std::error_code ec;
-    if (!std::filesystem::exists(at, ec)) return std::nullopt;
-    return at;
-}
 
 std::filesystem::path scriptDirectory(const CTncChannel& channel) {
     const HostContext& ctx = channel.tnc().context();
@@ -97,7 +69,7 @@ bool startScript(CTncChannel& channel, std::string_view name, std::string* error
     if (channel.job(JobSlot::Script)) return refuse(std::string(kErrAlreadyRunning));
     std::string file(name);
     if (file.find('.') == std::string::npos) file += ".scr";
-    const auto path = resolveScriptFile(scriptDirectory(channel), file);
+    const auto path = resolveIgnoringCase(scriptDirectory(channel), file);
     if (!path) return refuse(ScriptError{file, 0, std::string(kErrNotFound)}.text());
     ScriptError problem;
     auto job = loadScript(channel, canonicalOr(*path), &problem, op);
@@ -118,14 +90,25 @@ void scriptOperatorDone(CTncChannel& channel) {
 
 // ---- the commands of CScriptJob that open files or start things ----
 
+// SEND and SENDBIN look where ":send" and ":sendbin" do: SendFileDir or
+// BinSendFileDir, then the program directory.
 void CScriptJob::startTransfer(const ScriptLine& line, bool binary) {
-    const auto file = resolveScriptFile(channel_.tnc().context().programDir, line.argument);
+    const HostContext& ctx = channel_.tnc().context();
+    const char* key = binary ? "BinSendFileDir" : "SendFileDir";
+    const auto file = findFileToSend(ctx.profile, key, ctx.programDir, line.argument);
     std::unique_ptr<CChannelJob> job;
     if (file)
         job = binary ? makeBinSendJob(channel_, *file, false) : makeTextFileSendJob(channel_, *file, true, false);
     if (!job) {
-        notice("\r" + ScriptError{path_.filename().string(), line.number,
-                                  std::string(kErrFileNotFound) + line.argument}.text() + "\r");
+        std::string why = std::string(kErrFileNotFound) + line.argument;
+        if (file) {
+            why = std::string(kErrFileUnusable) + file->string();
+        } else {
+            const std::filesystem::path dir = frameDirectory(ctx.profile, key, ctx.programDir);
+            why += " (gesucht in " + dir.string();
+            why += dir == ctx.programDir ? ")" : " und " + ctx.programDir.string() + ")";
+        }
+        notice("\r" + ScriptError{path_.filename().string(), line.number, why}.text() + "\r");
         return;
     }
     channel_.setJob(JobSlot::Send, std::move(job));
@@ -161,7 +144,7 @@ void CScriptJob::call(const ScriptLine& line) {
     std::string name = line.argument;
     const bool isPath = name.find('\\') != std::string::npos || name.find('/') != std::string::npos;
     if (!isPath && name.find('.') == std::string::npos) name += ".SCR";
-    const auto found = resolveScriptFile(path_.parent_path(), name);
+    const auto found = resolveIgnoringCase(path_.parent_path(), name);
     if (!found) {
         // A missing script is skipped; the caller goes on.
         notice("\r" + ScriptError{path_.filename().string(), line.number,
@@ -192,7 +175,7 @@ void CScriptJob::run(const std::string& commandLine) {
     std::vector<std::string> args;
     for (std::string_view word : splitBlanks(commandLine)) args.emplace_back(word);
     if (args.empty()) return;
-    if (auto local = resolveScriptFile(channel_.tnc().context().programDir, args[0])) args[0] = local->string();
+    if (auto local = resolveIgnoringCase(channel_.tnc().context().programDir, args[0])) args[0] = local->string();
     std::string error;
     if (!programs().start(args, {}, &error, DetachedPrograms::Output::Discard))
         notice("\rRUN " + args[0] + ": " + error + "\r");

@@ -13,11 +13,6 @@ namespace norva {
 class CTncChannel;
 class ScriptOperator;
 
-// A file named in a script: a plain name or a relative path under base, or
-// an absolute path; "\" separates like "/" and a drive prefix is dropped.
-// Every part is matched ignoring case. Nothing when it does not exist.
-std::optional<std::filesystem::path> resolveScriptFile(const std::filesystem::path& base, std::string_view name);
-
 // The script directory of the channel's engine (ScriptDir, else the program directory).
 std::filesystem::path scriptDirectory(const CTncChannel& channel);
 

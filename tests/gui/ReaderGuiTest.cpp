@@ -1,4 +1,4 @@
-// The desktop's mailbox reader, the 7Plus commands, the channel links
+// The desktop's mailbox reader (DieBox and FBB listings), the 7Plus commands, the channel links
 // dialog and a password answer put into an input pane, in the running
 // program on the in-process TNC.
 #include <QCheckBox>
@@ -76,6 +76,40 @@ TEST_F(ReaderGuiTest, MailboxReaderSendsPickedCommandsAndWritesTheReadScript) {
     custom.maskField()->setText("QQ");
     custom.openFile("ALLE.b01");
     EXPECT_EQ(custom.messageList()->count(), 1);
+}
+
+// An FBB capture as the watcher stores it (heading to prompt, CR LF).
+TEST_F(ReaderGuiTest, MailboxReaderSelectsFbbMessagesAndReadsThemWithFbbCommands) {
+    dir.write("DB0FBB.b01",
+              "Msg#   TSLD  Size To    @Route  From   Date/Time Subject  [LC-choice: *]\r\n"
+              "102    B$L     54 ALL   @WW     DL9SYS 1209/1049 Rig bulletin\r\n"
+              "101    PNL    109 DL2BBB        DL9SYS 1209/1049 First test message\r\n"
+              "(1) DB0FBB BBS (H for help) >\r\n");
+    startStation("[DieBox]\r\nLastDirFile=DB0FBB.b01\r\nTextLine=1\r\n");
+    frame()->action("mailboxReader")->trigger();
+    auto* reader = frame()->findChild<MailboxWindow*>("MailboxWindow");
+    ASSERT_NE(reader, nullptr);
+    ASSERT_EQ(reader->messageList()->count(), 2);
+    EXPECT_EQ(reader->messageList()->item(1)->text().toStdString(),
+              "   101 DL9SYS    DL2BBB           09.12. 10:49    109 First test message");
+    EXPECT_FALSE(reader->textLineBox()->isEnabled()) << "FBB reads by number only";
+    reader->messageList()->setCurrentRow(0);
+    reader->pick();
+    reader->pickedList()->setCurrentRow(0);
+    EXPECT_EQ(reader->commandLine()->text(), "R 102");
+    reader->sendLine();
+    ASSERT_TRUE(waitFor([&] { return air.on(kChannel) == "R 102\r"; })) << air.on(kChannel);
+
+    const std::string out = (dir.path() / "readbox.scr").string();
+    auto chooser = [&](QWidget*, const FileRequest&) { return QString::fromStdString(out); };
+    MailboxWindow custom(frame()->profile(), dir.path(), chooser, {});
+    custom.messageList()->setCurrentRow(1);
+    custom.pick();
+    custom.eraseButton()->setChecked(true);
+    ASSERT_TRUE(custom.writeScript());
+    EXPECT_EQ(dir.read("readbox.scr"),
+              "**Rem    101 DL9SYS    DL2BBB           09.12. 10:49    109 First test message\r\n"
+              "K 101\r\n**WaitFor DB0FBB BBS (H for help) >\r\n\r\n");
 }
 
 TEST_F(ReaderGuiTest, APasswordAnswerWaitsInTheInputPaneForEnter) {

@@ -1,14 +1,18 @@
 // The mailbox reader: listings captured while the operator browses a
-// DieBox (and only then), stored without overwriting, under plain names;
-// directory files of real DieBox shape and garbage read back into message
-// lines, commands and read scripts.
+// DieBox or an F6FBB BBS (and only then), stored without overwriting, under
+// plain names; directory files of real DieBox and FBB shape and garbage
+// read back into message lines, commands and read scripts that run as
+// scripts whatever the air put into them.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include "FileWrites.h"
 #include "TransferRig.h"
+#include "app/MailboxConsole.h"
 #include "mailbox/BoxDirWatcher.h"
 #include "mailbox/BoxDirectory.h"
+#include "platform/Profile.h"
+#include "script/ScriptFile.h"
 #include "transfer/TextJobs.h"
 
 namespace norva::test {
@@ -27,6 +31,31 @@ const std::string kCheckList =
     "#  Call    File      Datum    Zeit  Bytes Lt Titel\r\n"
     "1  DL1ABC  > ALLE.12  01.12.26 10:15  1234 30 Treffen am Samstag\r\n"
     "2  DB0XYZ  > TECHNIK.7 02.12.26 11:20  567 30 Relais defekt\r\n";
+
+// FBB 7.0.11 answering "LL 10" in expert mode, the two records exactly as
+// the TNC delivered them (the second line of message 101 is cut between them).
+const std::string kFbbRecord1 =
+    "\rMsg#   TSLD  Size To    @Route  From   Date/Time Subject  [LC-choice: *]\r"
+    "103    PNL     10 DL2BBB@DB0XYZ DL2BBB 1209/1051 Glued route test\r"
+    "102    B$L     54 ALL   @WW     DL9SYS 1209/1049 Rig bulletin\r"
+    "101    PNL    109 DL2BBB        DL9SYS 1209/1049";
+const std::string kFbbRecord2 = " First test message\r\rYou have 1 new (unread) message(s).\r\r(1) DB0FBB BBS>\r";
+// The three messages as the reader lists them: number, from, to@route, date, size, subject.
+const std::vector<std::string> kFbbListed = {
+    "   103 DL2BBB    DL2BBB@DB0XYZ    09.12. 10:51     10 Glued route test",
+    "   102 DL9SYS    ALL@WW           09.12. 10:49     54 Rig bulletin",
+    "   101 DL9SYS    DL2BBB           09.12. 10:49    109 First test message",
+};
+
+// CR LF line ends, as the capture writes received text.
+std::string withLf(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        out += c;
+        if (c == '\r') out += '\n';
+    }
+    return out;
+}
 
 class Watcher : public TransferTest {
 protected:
@@ -135,6 +164,36 @@ TEST_F(Watcher, NamesFromTheListingArePlainNames) {
         EXPECT_EQ(e.path().filename().string().find("outside"), std::string::npos);
 }
 
+TEST_F(Watcher, FbbListingIsCapturedUnderTheBbsCallUntilItsOwnPromptEvenSplitAcrossRecords) {
+    sent("LL 10\r", kKindInfo);
+    arrives(kFbbRecord1);
+    ASSERT_EQ(watcher->state(), CBoxDirWatcher::State::Capturing);
+    // Expert mode's prompt "(1) DB0FBB BBS>" does not match "()de>": FBB's prompt ends the capture,
+    // also when it comes in two records.
+    arrives(kFbbRecord2.substr(0, kFbbRecord2.size() - 8));
+    EXPECT_EQ(watcher->state(), CBoxDirWatcher::State::Capturing);
+    arrives(kFbbRecord2.substr(kFbbRecord2.size() - 8));
+    EXPECT_EQ(watcher->state(), CBoxDirWatcher::State::Idle);
+    const std::string name = "DB1BBB.b01";  // the station the channel is connected to
+    EXPECT_EQ(rig.dir.read("box/" + name), withLf((kFbbRecord1 + kFbbRecord2).substr(1))) << "from the heading on";
+    EXPECT_EQ(rig.profile.getString("DieBox", "LastDirFile"), name);
+    EXPECT_EQ(fbbListingName("../x"), "fbb.b01");
+
+    // Read back: the listing's messages, FBB's commands, and a read script that waits for FBB's prompt.
+    MailboxSettings s = MailboxSettings::read(rig.profile, rig.dir.path(), kCheckHeadingWindow);
+    const BoxDirectory d = readBoxDirectory(box / name, s, "*");
+    EXPECT_EQ(d.kind, BoxFileKind::Fbb);
+    EXPECT_EQ(d.messages, kFbbListed);
+    EXPECT_EQ(d.prompt, "DB0FBB BBS>");
+    EXPECT_EQ(boxCommand(d, d.messages[0], true, false), "K 103");
+    EXPECT_EQ(boxCommand(d, d.messages[1], false, true), "R 102") << "FBB knows no read by title";
+    EXPECT_EQ(readScriptText(d, {d.messages[2], d.messages[1]}, false, true),
+              "**Rem    101 DL9SYS    DL2BBB           09.12. 10:49    109 First test message\r\nR 101\r\n"
+              "**WaitFor DB0FBB BBS>\r\n\r\n"
+              "**Rem    102 DL9SYS    ALL@WW           09.12. 10:49     54 Rig bulletin\r\nR 102\r\n"
+              "**WaitFor DB0FBB BBS>\r\n\r\n");
+}
+
 class Directory : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -193,6 +252,104 @@ TEST_F(Directory, GarbageAndUnknownFilesGiveNoCommands) {
     ASSERT_EQ(more.messages.size(), 1u);
     EXPECT_EQ(boxCommand(more, more.messages[0], false, false), "r ALLE 5");
     EXPECT_EQ(listBoxDirectories(settings), (std::vector<std::string>{"ALLE.b01", "g.b01", "more.b01"}));
+}
+
+// An operator's log of a session, CR line ends as received: the greeting
+// and prompts before the listing, noise and garbled lines in it.
+TEST_F(Directory, FbbLogWithPromptsAndGarbledLinesListsOnlyWholeMessages) {
+    std::string junk = "104    B$L     54 ALL   @WW     DL9SYS 1209/1049 ";
+    junk += std::string("Bell\x07Esc\x1b") + std::string(300, 'x');  // over the line limit
+    const std::string log =
+        "[FBB-7.0.11-AB1FHMRX$]\rDB0FBB BBS, QTH JO31NK.\rHere are 2 active messages, 102 is last message and \r"
+        "82 is the last you have listed.\r(1) DB0FBB BBS (H for help) >\r" +
+        kFbbRecord1 + kFbbRecord2.substr(0, 20) + "\r" +
+        "105    PN      5 DL2BBB        DL9SYS 1399/1051 Month 13\r"
+        "106    XN      5 DL2BBB        DL9SYS 1209/1051 Type X\r"
+        "107    PN      5 DL2BBBXX      DL9SYS 1209/1051 Call too long\r"
+        "108    PN      5 DL2BBB@       DL9SYS 1209/1051 Empty route\r"
+        "0      PN      5 DL2BBB        DL9SYS 1209/1051 Number 0\r"
+        "109    PN    12 DL2BBB        DL9SYS 1209/10\r" +
+        junk + "\r" +
+        "110    PN      7 DL2BBB-15     DL9SYS-1 0101/0000 Tab\there, bell\x07\r"
+        "(1) DB0FBB BBS (H for help) >\r";
+    const BoxDirectory d = read("fbb.b01", log);
+    ASSERT_EQ(d.kind, BoxFileKind::Fbb);
+    std::vector<std::string> expected = kFbbListed;
+    expected.push_back("   110 DL9SYS-1  DL2BBB-15        01.01. 00:00      7 Tab here, bell");
+    EXPECT_EQ(d.messages, expected);
+    EXPECT_EQ(d.prompt, "DB0FBB BBS (H for help) >") << "the last prompt of the file";
+    EXPECT_EQ(read("fbb.b01", log, "DL9SYS").messages.size(), 3u) << "the mask sees the line as listed";
+    EXPECT_EQ(read("fbb.b01", log, "ALL@WW").messages, (std::vector<std::string>{kFbbListed[1]}));
+
+    // A file without its prompt waits for the box prompt of the settings.
+    const BoxDirectory bare = read("bare.b01", kFbbRecord1 + "\r");
+    EXPECT_EQ(bare.prompt, "");
+    EXPECT_EQ(readScriptText(bare, {bare.messages[0]}, true, false),
+              "**Rem " + kFbbListed[0] + "\r\nK 103\r\n**WaitforBoxPrompt\r\n\r\n");
+}
+
+TEST_F(Directory, TheKindIsDecidedForEachFileFromItsHeading) {
+    const BoxDirectory fbb = read("a.b01", withLf(kFbbRecord1 + kFbbRecord2));
+    // A DieBox heading in the head of a file wins, whatever follows; its prompt is not FBB's.
+    dir.write("b.b01", kUserListing + "Msg#   TSLD  Size To\r\n" + kPrompt);
+    const BoxDirectory diebox = readBoxDirectory(dir.path() / "b.b01", settings, "*", fbb);
+    EXPECT_EQ(diebox.kind, BoxFileKind::User);
+    EXPECT_EQ(diebox.board, "ALLE");
+    EXPECT_EQ(diebox.prompt, "");
+    EXPECT_EQ(diebox.messages.size(), 3u);
+    // An FBB listing after a DieBox one is FBB; a headless file goes on as the one before.
+    dir.write("c.b01", withLf(kFbbRecord1));
+    EXPECT_EQ(readBoxDirectory(dir.path() / "c.b01", settings, "*", diebox).kind, BoxFileKind::Fbb);
+    dir.write("more.b01", "111    PN      5 DL2BBB        DL9SYS 1209/1051 Later\r\n");
+    const BoxDirectory more = readBoxDirectory(dir.path() / "more.b01", settings, "*", fbb);
+    EXPECT_EQ(more.kind, BoxFileKind::Fbb);
+    EXPECT_EQ(more.prompt, "DB0FBB BBS>");
+    ASSERT_EQ(more.messages.size(), 1u);
+    EXPECT_EQ(boxCommand(more, more.messages[0], false, false), "R 111");
+    const BoxDirectory unknown = readBoxDirectory(dir.path() / "more.b01", settings, "*");
+    EXPECT_EQ(unknown.kind, BoxFileKind::Unknown);
+    EXPECT_EQ(readScriptText(unknown, unknown.messages, false, false), "");
+}
+
+// Titles and boards come from the air; the script they end up in must run
+// as the reader wrote it: no command of theirs, no line that stops it.
+static_assert(kReadScriptLineLimit == kScriptMaxLine, "read scripts are cut where scripts refuse lines");
+
+TEST_F(Directory, ReadScriptsKeepWhatTheAirSentAsText) {
+    const std::string listing = "User-File: ALLE\r\n"
+                                "  1 DL1ABC 01.12.26 10:15 12 Nice ** RUN rm -rf x\r\n"
+                                "  2 DL1ABC 01.12.26 10:15 12 Wichtig * Info\r\n"
+                                "  3 DL1ABC 01.12.26 10:15 12 Esc\x1b and bell\x07\r\n"
+                                "  4 DL1ABC 01.12.26 10:15 12 " + std::string(200, 'y') + "\r\n";
+    const BoxDirectory d = read("ALLE.b01", listing);
+    ASSERT_EQ(d.messages.size(), 4u);
+    const std::string script = readScriptText(d, d.messages, false, true);
+    const ParsedScript parsed = parseScript(script, "readbox.scr");
+    ASSERT_FALSE(parsed.error) << parsed.error->text();
+    std::vector<std::string> sent;
+    for (const ScriptLine& line : parsed.lines) {
+        if (line.kind == LineKind::Text) sent.push_back(line.raw);
+        if (line.kind == LineKind::Command) {
+            EXPECT_TRUE(line.command == ScriptCommand::Rem || line.command == ScriptCommand::WaitForBoxPrompt)
+                << line.raw;
+        }
+    }
+    // A title that would be a command, stop the script or make too long a line reads by number.
+    EXPECT_EQ(sent, (std::vector<std::string>{"r ALLE 1", "r ALLE 2", "r ALLE 3", "r ALLE 4"}));
+    EXPECT_NE(script.find("**Rem   3 DL1ABC 01.12.26 10:15 12 Esc  and bell \r\n"), std::string::npos) << script;
+    // A board that is a script command gives no command at all.
+    const BoxDirectory hostile = read("x.b01", "User-File: **RUN\r\n  1 DL1ABC 01.12.26 10:15 12 x\r\n");
+    EXPECT_EQ(readScriptText(hostile, hostile.messages, false, false), "");
+}
+
+TEST_F(Directory, HeadlessMailboxListsFbbMessagesAndWritesTheirReadScript) {
+    dir.write("DB0FBB.b01", withLf(kFbbRecord1 + kFbbRecord2));
+    Profile profile(dir.path() / "norva.ini");
+    EXPECT_EQ(mailboxConsole(profile, dir.path(), "db0fbb.b01"),
+              "1: " + kFbbListed[0] + "\n2: " + kFbbListed[1] + "\n3: " + kFbbListed[2] + "\n");
+    EXPECT_EQ(mailboxConsole(profile, dir.path(), "DB0FBB.b01 erase 3"),
+              (dir.path() / "readbox.scr").string() + ": 1 Nachrichten (\":script readbox\" startet es)\n");
+    EXPECT_EQ(dir.read("readbox.scr"), "**Rem " + kFbbListed[2] + "\r\nK 101\r\n**WaitFor DB0FBB BBS>\r\n\r\n");
 }
 
 }  // namespace

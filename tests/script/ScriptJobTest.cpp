@@ -2,6 +2,8 @@
 // what goes on the air, what the window shows, its states and its limits.
 #include <gtest/gtest.h>
 
+#include "transfer/BinProtocol.h"
+
 #include <filesystem>
 
 #include "TransferRig.h"
@@ -194,7 +196,45 @@ TEST_F(Script, SendWaitsForTheTransferAndPrintShowsWithoutSending) {
     for (int i = 0; i < 5 && job(); ++i) ch->tick();
     EXPECT_EQ(air(), "line 1\rbye\r");
     EXPECT_EQ(shown(kClassInputEcho).find("SENT\r") != std::string::npos, true);
-    EXPECT_NE(shown(kClassTncEcho).find("\rScript s.scr, Zeile 3: Datei nicht gefunden: MISSING.TXT\r"),
+    EXPECT_NE(shown(kClassTncEcho).find("\rScript s.scr, Zeile 3: Datei nicht gefunden: MISSING.TXT (gesucht in " +
+                                        rig.dir.path().string() + ")\r"),
+              std::string::npos);
+}
+
+// Names in scripts are upper case: SEND and SENDBIN find their files as
+// ":send" and ":sendbin" do, in SendFileDir / BinSendFileDir ignoring case,
+// then in the program directory, and say where they looked when they fail.
+TEST_F(Script, SendAndSendBinLookInTheirSendDirectoryThenInTheProgramDirectory) {
+    for (const char* d : {"out", "bin"}) std::filesystem::create_directories(rig.dir.path() / d);
+    rig.profile.writeString("frame", "SendFileDir", (rig.dir.path() / "out").string());
+    rig.profile.writeString("frame", "BinSendFileDir", (rig.dir.path() / "bin").string());
+    rig.dir.write("out/Gruss.Txt", "from out\r");
+    rig.dir.write("Gruss.txt", "from the program directory\r");
+    rig.dir.write("Only.txt", "fallback\r");
+    rig.dir.write("bin/Data.Bin", "12345");
+    rig.dir.write("data.bin", "123");
+    ch->settings().fileStamp = false;
+    ch->settings().addFileEnd = false;
+    ASSERT_TRUE(start("s.scr", "**SEND gruss.txt\r\n**SEND only.txt\r\n**SENDBIN data.bin\r\n**SEND none.txt\r\n"
+                               "**SENDBIN out\r\ndone\r\n"));
+    for (int i = 0; i < 20 && air().find("#BIN#") == std::string::npos; ++i) ch->tick();
+    // The five bytes of bin/Data.Bin, not the three of the program directory's file.
+    EXPECT_EQ(air().substr(0, air().find("#$")), "from out\rfallback\r#BIN#5#|" + std::to_string(binCrc(0, "12345")));
+    EXPECT_TRUE(air().ends_with("#DATA.BIN\r")) << air();
+    EXPECT_EQ(job()->state(), CScriptJob::State::WaitingTransfer);
+    clearAir();
+    receive("#OK#\r");
+    rig.clock.advanceMs(60'000);
+    for (int i = 0; i < 20 && job(); ++i) ch->tick();
+    EXPECT_EQ(air().substr(0, 5), "12345");
+    EXPECT_EQ(air().substr(air().size() - 5), "done\r");
+    EXPECT_NE(shown(kClassTncEcho).find("\rScript s.scr, Zeile 4: Datei nicht gefunden: NONE.TXT (gesucht in " +
+                                        (rig.dir.path() / "out").string() + " und " + rig.dir.path().string() + ")\r"),
+              std::string::npos)
+        << shown(kClassTncEcho);
+    // A directory is no file to send, not even where the name matches.
+    EXPECT_NE(shown(kClassTncEcho).find("Zeile 5: Datei nicht gefunden: OUT (gesucht in " +
+                                        (rig.dir.path() / "bin").string() + " und "),
               std::string::npos);
 }
 

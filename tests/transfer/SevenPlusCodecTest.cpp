@@ -58,7 +58,8 @@ TEST(SevenPlusCodec, CrcCodeTableAndTheFirstLineOfVectorA) {
 
     std::array<unsigned char, kSevenPlusLineBytes> first{};
     for (std::size_t i = 0; i < first.size(); ++i) first[i] = static_cast<unsigned char>(i);
-    const auto lines = sevenPlusLines(sevenPlusVector("a/allbytes.7pl"));
+    const std::string part = sevenPlusVector("a/allbytes.7pl");
+    const auto lines = sevenPlusLines(part);
     ASSERT_GT(lines.size(), 3u);
     EXPECT_EQ(encodeSevenPlusLine(first, 0), lines[2]);
     const auto decoded = decodeSevenPlusLine(lines[2]);

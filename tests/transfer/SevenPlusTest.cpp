@@ -5,6 +5,7 @@
 // that never end.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -265,6 +266,45 @@ TEST_F(SevenPlusSet, ALongNameFromTheAirBecomesAPlainNameInTheExtractionDirector
         EXPECT_NE(e.path().filename(), "exec.mnu") << e.path();
         EXPECT_EQ(e.path().filename().string().find(".."), std::string::npos) << e.path();
     }
+}
+
+// The sending side on files: the stamp comes from the file's time, lines
+// end in CR for the air, and an error report is answered with the
+// correction made from the original file it names.
+TEST(SevenPlusSending, TheFilesPartsAndTheAnswerToAnErrorReportAreTheProgramsOwn) {
+    ScopedTimeZone utc("UTC");
+    TempDir dir;
+    fs::create_directories(dir.path() / "orig");
+    dir.write("orig/random40k.bin", sevenPlusVector("b/random40k.bin"));
+    const timespec times[2] = {{1710506096, 0}, {1710506096, 0}};  // 2024-03-15 12:34:56
+    ASSERT_EQ(::utimensat(AT_FDCWD, (dir.path() / "orig/random40k.bin").c_str(), times, 0), 0);
+    auto onAir = [](std::string text) {
+        std::replace(text.begin(), text.end(), '\n', '\r');
+        return text;
+    };
+
+    std::string error;
+    const auto parts = sevenPlusTextForSending(dir.path() / "orig/random40k.bin", 10, {}, &error);
+    ASSERT_TRUE(parts) << error;
+    EXPECT_EQ(parts->parts, 65);
+    EXPECT_EQ(parts->name, "random40k.bin");
+    std::string expected;
+    for (const std::string& name : randomPartNames()) expected += onAir(sevenPlusVector("b/" + name));
+    EXPECT_TRUE(parts->text == expected);
+
+    dir.write("random40.err", sevenPlusVector("c-errcor/random40.err"));
+    EXPECT_FALSE(sevenPlusTextForSending(dir.path() / "random40.err", 10, {dir.path()}, &error));
+    EXPECT_EQ(error, "Die Originaldatei random40k.bin des Fehlerberichts ist nicht zu finden.");
+    const auto cor = sevenPlusTextForSending(dir.path() / "random40.err", 10, {dir.path(), dir.path() / "orig"}, &error);
+    ASSERT_TRUE(cor) << error;
+    EXPECT_EQ(cor->name, "random40.cor");
+    EXPECT_EQ(cor->text, onAir(sevenPlusVector("c-errcor/random40.cor")));
+
+    dir.write("orig/random40k.bin", "shorter now");
+    EXPECT_FALSE(sevenPlusTextForSending(dir.path() / "random40.err", 10, {dir.path() / "orig"}, &error));
+    EXPECT_EQ(error, "Die Datei hat nicht die Größe, die der Fehlerbericht nennt.");
+    dir.write("empty", "");
+    EXPECT_FALSE(sevenPlusTextForSending(dir.path() / "empty", 10, {}, &error));
 }
 
 }  // namespace
