@@ -42,7 +42,8 @@ protected:
         }));
         for (Station* s : {&a, &b}) s->console->line(":ch 1/1");
         a.console->line("\\e c db1bbb");
-        ASSERT_TRUE(eventually([&] { return a.linkState(1) == 4 && b.linkState(1) == 4; }))
+        // Under a loaded machine the link states come with the slower status polls.
+        ASSERT_TRUE(eventually([&] { return a.linkState(1) == 4 && b.linkState(1) == 4; }, 30000))
             << a.output() << b.output();
         for (Station* s : {&a, &b})
             s->onChannel(1, [](CTncChannel& c) {
@@ -193,9 +194,9 @@ TEST_F(YappStations, ATransferCutByADisconnectResumesAfterTheNextConnect) {
     EXPECT_NE(a.dir.read("files.log").find("abgebrochen"), std::string::npos);
     EXPECT_NE(b.dir.read("files.log").find("abgebrochen"), std::string::npos);
 
-    ASSERT_TRUE(eventually([&] { return a.linkState(1) == 0 && b.linkState(1) == 0; }));
+    ASSERT_TRUE(eventually([&] { return a.linkState(1) == 0 && b.linkState(1) == 0; }, 30000));
     a.console->line("\\e c db1bbb");
-    ASSERT_TRUE(eventually([&] { return a.linkState(1) == 4 && b.linkState(1) == 4; })) << a.output();
+    ASSERT_TRUE(eventually([&] { return a.linkState(1) == 4 && b.linkState(1) == 4; }, 30000)) << a.output();
     b.console->line(":recvyapp cut.bin");
     ASSERT_TRUE(eventually([&] { return !idle(b); }));
     a.console->line(":sendyapp cut.bin");
