@@ -169,6 +169,10 @@ void CMainFrame::buildTransferAndSettingsMenus(QMenuBar* bar) {
                [this] { transfers_->sendBinaryFile(settings_.frame.topLink, kTitleSendBinary); });
     addCommand(transfer, "Binärdatei empfangen...", "receiveBinaryFile", this,
                [this] { transfers_->receiveBinaryFile(settings_.frame.topLink); });
+    addCommand(transfer, "YAPP senden...", "sendYappFile", this,
+               [this] { transfers_->sendYappFile(settings_.frame.topLink); });
+    addCommand(transfer, "YAPP empfangen...", "receiveYappFile", this,
+               [this] { transfers_->receiveYappFile(settings_.frame.topLink); });
     addCommand(transfer, "Logdatei schreiben...", "writeLog", this,
                [this] { transfers_->toggleLog(settings_.frame.topLink); });
     addCommand(transfer, "Sendung abbrechen", "stopSending", this,

@@ -112,7 +112,7 @@ void TransferCommands::showOutcome(TransferOutcome outcome, const QString& file)
                              "Die Datei " + file + " lässt sich nicht verwenden.");
 }
 
-TransferOutcome TransferCommands::sendFile(int slot, const QString& title, bool binary) {
+TransferOutcome TransferCommands::sendFile(int slot, const QString& title, bool binary, bool yapp) {
     if (!link_)
         return TransferOutcome::NoChannel;
     const char* key = binary ? "BinSendFileDir" : "SendFileDir";
@@ -121,12 +121,13 @@ TransferOutcome TransferCommands::sendFile(int slot, const QString& title, bool 
         return TransferOutcome::Cancelled;
     EngineLink* link = link_;
     const std::filesystem::path file = pathOf(chosen);
-    const TransferOutcome outcome = link->call([link, slot, file, binary](CHostMode&) {
+    const TransferOutcome outcome = link->call([link, slot, file, binary, yapp](CHostMode&) {
         CTncChannel* channel = link->channelOf(slot);
         if (!channel)
             return TransferOutcome::NoChannel;
-        auto job = binary ? makeBinSendJob(*channel, file, false)
-                          : makeTextFileSendJob(*channel, file, true, false);
+        auto job = yapp     ? makeYappSendJob(*channel, file, false)
+                   : binary ? makeBinSendJob(*channel, file, false)
+                            : makeTextFileSendJob(*channel, file, true, false);
         if (!job)
             return TransferOutcome::Unusable;
         return enqueueTransfer(*channel, std::move(job)) ? TransferOutcome::Done : TransferOutcome::QueueFull;
@@ -165,6 +166,42 @@ TransferOutcome TransferCommands::receiveBinaryFile(int slot) {
         if (channel->receivingFile())
             return TransferOutcome::Nothing;
         auto job = makeBinReceiveJob(*channel, file, false);
+        if (!job)
+            return TransferOutcome::Unusable;
+        channel->setJob(JobSlot::FileReceive, std::move(job));
+        return TransferOutcome::Done;
+    });
+    if (outcome == TransferOutcome::Done)
+        storeDirectory("BinReadFileDir", chosen);
+    showOutcome(outcome, chosen);
+    return outcome;
+}
+
+TransferOutcome TransferCommands::sendYappFile(int slot) { return sendFile(slot, kTitleSendYapp, true, true); }
+
+TransferOutcome TransferCommands::receiveYappFile(int slot) {
+    if (!link_)
+        return TransferOutcome::NoChannel;
+    EngineLink* link = link_;
+    // A YAPP reception hears its cancel; any other reception simply ends.
+    if (const auto stopped = offerToStop(slot, JobSlot::FileReceive, kAskCancelYappReceive, [](CTncChannel& c) {
+            if (!cancelYapp(c, JobSlot::FileReceive))
+                cancelReceive(c);
+        }))
+        return *stopped;
+    const QString chosen = chooser_(
+        parent_, {FileRequest::Mode::Save, kTitleReceiveYapp, startDirectory("BinReadFileDir"), {}, {}, {}});
+    if (chosen.isEmpty())
+        return TransferOutcome::Cancelled;
+    const std::filesystem::path file = pathOf(chosen);
+    const TransferOutcome outcome = link->call([link, slot, file](CHostMode&) {
+        CTncChannel* channel = link->channelOf(slot);
+        if (!channel)
+            return TransferOutcome::NoChannel;
+        if (channel->job(JobSlot::FileReceive))
+            return TransferOutcome::Nothing;
+        // Never over an existing file: the job refuses one.
+        auto job = makeYappReceiveJob(*channel, file, false);
         if (!job)
             return TransferOutcome::Unusable;
         channel->setJob(JobSlot::FileReceive, std::move(job));

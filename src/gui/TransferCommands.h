@@ -64,6 +64,11 @@ public:
     TransferOutcome sendBinaryFile(int slot, const QString& title);
     // Ends a running reception (after asking) or starts one into a chosen file.
     TransferOutcome receiveBinaryFile(int slot);
+    // YAPP: queues a send of a chosen file (the chooser starts in
+    // BinSendFileDir); ends a running reception after asking (a YAPP one
+    // with its cancel to the sender) or starts one into a chosen new file.
+    TransferOutcome sendYappFile(int slot);
+    TransferOutcome receiveYappFile(int slot);
     // Closes the log (after asking) or opens one, proposed as prlog<tnc><channel>.txt.
     TransferOutcome toggleLog(int slot);
     // Ends the job being sent after asking; the queue goes on.
@@ -74,7 +79,7 @@ public:
     TransferOutcome sendAllFiles(int slot);
 
 private:
-    TransferOutcome sendFile(int slot, const QString& title, bool binary);
+    TransferOutcome sendFile(int slot, const QString& title, bool binary, bool yapp = false);
     // A running job in the slot: asks the question and, on yes, stops it.
     // Nothing when the slot is empty; NoChannel when the channel is gone.
     std::optional<TransferOutcome> offerToStop(int slot, JobSlot jobSlot, const QString& question,

@@ -49,6 +49,9 @@ inline constexpr const char* kAskSendClipboard = "Zwischenablage senden";
 inline constexpr const char* kTitleSendText = "Textdatei senden";
 inline constexpr const char* kTitleSendBinary = "Binärdatei senden";
 inline constexpr const char* kTitleReceiveBinary = "Binärdatei empfangen";
+inline constexpr const char* kTitleSendYapp = "YAPP senden";
+inline constexpr const char* kTitleReceiveYapp = "YAPP empfangen";
+inline constexpr const char* kAskCancelYappReceive = "YAPP-Empfang abbrechen ?";
 inline constexpr const char* kTitleWriteLog = "Logdatei schreiben";
 inline constexpr const char* kFileFilterAll = "Alle Dateien (*.*) | *.*||";
 

@@ -298,20 +298,32 @@ void CYappReceiveJob::finishFile() {
     if (stamp_) applyStamp(file_.get(), *stamp_);
     const bool closed = file_.close();
     inFile_ = false;
-    sendData(kYappAckEof);
-    setState(YappReceiveState::WaitHeader);
-    if (!closed || remaining_ > 0) {
-        // A short file stays a part, so a later transfer can resume it.
-        notice("\r" + utf8ToOem(displayName_) + ": " + std::to_string(done_) + " von " + std::to_string(fileLength_) +
-               " Byte, Teil bleibt: " + utf8ToOem(path_.string()) + "\r");
+    if (remaining_ > 0) {
+        // Bytes went missing somewhere (a lost frame): the part is no prefix
+        // of the file, so a resume would build a wrong one. It goes, and the
+        // sender hears that the file did not arrive.
+        std::error_code ec;
+        std::filesystem::remove(path_, ec);
+        notice("\r" + utf8ToOem(displayName_) + ": nur " + std::to_string(done_) + " von " +
+               std::to_string(fileLength_) + " Byte angekommen, verworfen\r");
         writeFilesLog(kArrowReceived, kOutcomeAborted);
+        abort("Data missing");
         return;
     }
+    if (!closed) {
+        notice("\rDatei nicht speicherbar, Teil bleibt: " + utf8ToOem(path_.string()) + "\r");
+        writeFilesLog(kArrowReceived, kOutcomeAborted);
+        abort("Write error");
+        return;
+    }
+    sendData(kYappAckEof);
+    setState(YappReceiveState::WaitHeader);
     // The final name is taken only now, and never over an existing file.
     CreatedFile made = createFreeName(final_.parent_path(), final_.filename().string());
     std::error_code ec;
     if (made.fd) std::filesystem::rename(path_, made.path, ec);
     if (!made.fd || ec) {
+        if (made.fd) std::filesystem::remove(made.path, ec);
         notice("\rDatei nicht speicherbar, Teil bleibt: " + utf8ToOem(path_.string()) + "\r");
         writeFilesLog(kArrowReceived, kOutcomeAborted);
         return;

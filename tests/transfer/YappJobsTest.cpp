@@ -314,6 +314,19 @@ TEST_F(YappJobs, ReceiverRefusesHostileHeadersAndCancelsOnBadData) {
     EXPECT_FALSE(exists("in/b.bin"));
     EXPECT_NE(filesLog().find("abgebrochen"), std::string::npos);
 
+    // Fewer bytes than announced at EF: something was lost on the way, so the
+    // part is no prefix of the file; it goes, and the sender hears it.
+    startReceive(dir);
+    receive(std::string(kYappSendInit) + yappHeader("s.bin", 10, kStamp) + yappData("abc", true));
+    clearAir();
+    receive(kYappEof);
+    EXPECT_EQ(air(), yappCancel("Data missing"));
+    EXPECT_FALSE(exists("in/s.bin.part"));
+    EXPECT_FALSE(exists("in/s.bin"));
+    EXPECT_NE(shown(kClassTncEcho).find("s.bin: nur 3 von 10 Byte angekommen, verworfen"), std::string::npos);
+    receive(kYappCanAck);
+    ch->tick();
+
     // More data than announced, and a packet that has no place in the data.
     for (const std::string& bad : {yappData("0123456789X", false), std::string(kYappRcvReady), "junk"s}) {
         job = startReceive(dir);
