@@ -282,12 +282,20 @@ void RemoteServer::deleteFile(CTncChannel& ch, std::string_view argument) {
     sendRemotePrompt(ch);
 }
 
-void RemoteServer::readFile(CTncChannel& ch, std::string_view argument, bool binary) {
-    const std::string name = withDefaultExtension(oemToUtf8(argument), binary ? ".bin" : ".txt");
+// A file of the area the station may read: it exists, is a regular file
+// (after links) and is readable; nothing otherwise.
+std::optional<fs::path> RemoteServer::readableFile(CTncChannel& ch, std::string_view name) {
     const auto found = existingEntry(ch, name);
     std::error_code ec;
     const auto entry = found ? std::optional(fs::canonical(*found, ec)) : std::nullopt;
-    if (!entry || ec || !fs::is_regular_file(*entry, ec) || ::access(entry->c_str(), R_OK) != 0) {
+    if (!entry || ec || !fs::is_regular_file(*entry, ec) || ::access(entry->c_str(), R_OK) != 0) return std::nullopt;
+    return entry;
+}
+
+void RemoteServer::readFile(CTncChannel& ch, std::string_view argument, bool binary) {
+    const std::string name = withDefaultExtension(oemToUtf8(argument), binary ? ".bin" : ".txt");
+    const auto entry = readableFile(ch, name);
+    if (!entry) {
         remoteReply(ch, rt::kFileNotFound);
         sendRemotePrompt(ch);
         return;
@@ -346,10 +354,8 @@ void RemoteServer::deliverFile(CTncChannel& ch, std::string_view argument, bool 
 
 void RemoteServer::yappGet(CTncChannel& ch, std::string_view argument) {
     // As //RBin, without a default extension: YAPP names travel as they are.
-    const auto found = existingEntry(ch, oemToUtf8(argument));
-    std::error_code ec;
-    const auto entry = found ? std::optional(fs::canonical(*found, ec)) : std::nullopt;
-    if (!entry || ec || !fs::is_regular_file(*entry, ec) || ::access(entry->c_str(), R_OK) != 0) {
+    const auto entry = readableFile(ch, oemToUtf8(argument));
+    if (!entry) {
         remoteReply(ch, rt::kFileNotFound);
         sendRemotePrompt(ch);
         return;

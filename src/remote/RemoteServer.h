@@ -91,6 +91,7 @@ private:
     // An existing entry of the current directory that a command may touch
     // (the entry itself; a link is not followed).
     std::optional<std::filesystem::path> existingEntry(CTncChannel& ch, std::string_view name);
+    std::optional<std::filesystem::path> readableFile(CTncChannel& ch, std::string_view name);
 
     RemoteTransfers& transfers_;
     RemoteGateway& gateway_;
