@@ -173,10 +173,11 @@ TEST_F(BinReceive, HeaderWithFirstDataThenBlocksThenReports) {
     EXPECT_EQ(air(), "#OK#\r");
     receive(data.substr(100, 250));
     receive(data.substr(350));
+    EXPECT_EQ(job->state(), BinReceiveState::Complete);
+    ASSERT_EQ(ch->job(JobSlot::FileReceive), job) << "it waits for the sender's report";
     receive("\r#BIN-TX OK#" + std::to_string(binCrc(0, data)) + "\r");
     EXPECT_EQ(file("in.bin"), data) << "nothing beyond the announced length";
-    EXPECT_EQ(job->state(), BinReceiveState::Complete);
-    EXPECT_EQ(job->senderCrc(), binCrc(0, data));
+    EXPECT_EQ(shown(kClassTncEcho).find("CRC-Fehler"), std::string::npos) << "the report's CRC matched";
     EXPECT_EQ(air(), "#OK#\r#BIN-RX OK#" + std::to_string(binCrc(0, data)) + "\r");
     EXPECT_EQ(shown(kClassTncEcho), "#BIN#600#IN.BIN\r...\rBinaerdateiempfang beendet.\r#BIN-RX OK#" +
                                         std::to_string(binCrc(0, data)) + "\r");
