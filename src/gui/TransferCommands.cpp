@@ -149,23 +149,31 @@ TransferOutcome TransferCommands::sendBinaryFile(int slot, const QString& title)
 TransferOutcome TransferCommands::receiveBinaryFile(int slot) {
     if (!link_)
         return TransferOutcome::NoChannel;
-    EngineLink* link = link_;
     if (const auto stopped = offerToStop(slot, JobSlot::FileReceive, kAskCancelBinReceive,
                                          [](CTncChannel& c) { cancelReceive(c); }))
         return *stopped;
-    const QString chosen = chooser_(
-        parent_, {FileRequest::Mode::Save, kTitleReceiveBinary, startDirectory("BinReadFileDir"), {}, {}, {}});
+    return receiveIntoChosenFile(slot, kTitleReceiveBinary, [](CTncChannel& c, const std::filesystem::path& f) {
+        return makeBinReceiveJob(c, f, false);
+    });
+}
+
+// The save dialog, then the reception the chosen file gets; the directory
+// is remembered when it started.
+TransferOutcome TransferCommands::receiveIntoChosenFile(int slot, const QString& title, ReceiveJobMaker make) {
+    EngineLink* link = link_;
+    const QString chosen =
+        chooser_(parent_, {FileRequest::Mode::Save, title, startDirectory("BinReadFileDir"), {}, {}, {}});
     if (chosen.isEmpty())
         return TransferOutcome::Cancelled;
     const std::filesystem::path file = pathOf(chosen);
-    const TransferOutcome outcome = link->call([link, slot, file](CHostMode&) {
+    const TransferOutcome outcome = link->call([link, slot, file, make](CHostMode&) {
         CTncChannel* channel = link->channelOf(slot);
         if (!channel)
             return TransferOutcome::NoChannel;
         // A reception that began meanwhile (a header with AutoBin) is not cut off.
         if (channel->receivingFile())
             return TransferOutcome::Nothing;
-        auto job = makeBinReceiveJob(*channel, file, false);
+        auto job = make(*channel, file);
         if (!job)
             return TransferOutcome::Unusable;
         channel->setJob(JobSlot::FileReceive, std::move(job));
@@ -182,35 +190,16 @@ TransferOutcome TransferCommands::sendYappFile(int slot) { return sendFile(slot,
 TransferOutcome TransferCommands::receiveYappFile(int slot) {
     if (!link_)
         return TransferOutcome::NoChannel;
-    EngineLink* link = link_;
     // A YAPP reception hears its cancel; any other reception simply ends.
     if (const auto stopped = offerToStop(slot, JobSlot::FileReceive, kAskCancelYappReceive, [](CTncChannel& c) {
             if (!cancelYapp(c, JobSlot::FileReceive))
                 cancelReceive(c);
         }))
         return *stopped;
-    const QString chosen = chooser_(
-        parent_, {FileRequest::Mode::Save, kTitleReceiveYapp, startDirectory("BinReadFileDir"), {}, {}, {}});
-    if (chosen.isEmpty())
-        return TransferOutcome::Cancelled;
-    const std::filesystem::path file = pathOf(chosen);
-    const TransferOutcome outcome = link->call([link, slot, file](CHostMode&) {
-        CTncChannel* channel = link->channelOf(slot);
-        if (!channel)
-            return TransferOutcome::NoChannel;
-        if (channel->job(JobSlot::FileReceive))
-            return TransferOutcome::Nothing;
-        // Never over an existing file: the job refuses one.
-        auto job = makeYappReceiveJob(*channel, file, false);
-        if (!job)
-            return TransferOutcome::Unusable;
-        channel->setJob(JobSlot::FileReceive, std::move(job));
-        return TransferOutcome::Done;
+    // Never over an existing file: the job refuses one.
+    return receiveIntoChosenFile(slot, kTitleReceiveYapp, [](CTncChannel& c, const std::filesystem::path& f) {
+        return makeYappReceiveJob(c, f, false);
     });
-    if (outcome == TransferOutcome::Done)
-        storeDirectory("BinReadFileDir", chosen);
-    showOutcome(outcome, chosen);
-    return outcome;
 }
 
 std::optional<TransferOutcome> TransferCommands::offerToStop(int slot, JobSlot jobSlot, const QString& question,

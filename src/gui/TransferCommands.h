@@ -7,6 +7,8 @@
 
 // std
 #include <functional>
+#include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -82,6 +84,8 @@ private:
     TransferOutcome sendFile(int slot, const QString& title, bool binary, bool yapp = false);
     // A running job in the slot: asks the question and, on yes, stops it.
     // Nothing when the slot is empty; NoChannel when the channel is gone.
+    using ReceiveJobMaker = std::unique_ptr<CChannelJob> (*)(CTncChannel&, const std::filesystem::path&);
+    TransferOutcome receiveIntoChosenFile(int slot, const QString& title, ReceiveJobMaker make);
     std::optional<TransferOutcome> offerToStop(int slot, JobSlot jobSlot, const QString& question,
                                                void (*stop)(CTncChannel&));
     QString startDirectory(const char* key) const;
